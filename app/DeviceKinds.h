@@ -1,0 +1,35 @@
+// The main window's dispatch by device kind. The settings windows register
+// themselves (RegisterDeviceKind) before the main window is built; the main
+// window builds one instance of each registered kind, reuses it for every
+// connection and destroys it with itself. A kind that is not registered is
+// refused like an unsupported model.
+#pragma once
+
+#include "link/Catalogue.h"
+#include "link/DeviceLink.h"
+
+#include <functional>
+#include <memory>
+
+class QWidget;
+
+class IDeviceKind {
+public:
+    virtual ~IDeviceKind() = default;
+    // The reply handler installed (with the main window as context) before
+    // the settings read; it stays installed while the window is open.
+    virtual ReplyHandler Handler() const = 0;
+    // The settings read, on the GUI thread: every command sent and waited
+    // for, "GJ" first when the target is direct. 0, or negative at the first
+    // failure.
+    virtual int ReadSettings() = 0;
+    // Runs the settings window modally on the GUI thread; returns when the
+    // operator closed it (the result is not used by the main window).
+    virtual int RunWindow() = 0;
+};
+
+using DeviceKindFactory = std::function<std::unique_ptr<IDeviceKind>(QWidget* mainWindow)>;
+
+void RegisterDeviceKind(SettingsKind kind, DeviceKindFactory factory);
+void ClearDeviceKinds();
+const DeviceKindFactory* FindDeviceKind(SettingsKind kind);

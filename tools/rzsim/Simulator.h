@@ -1,0 +1,122 @@
+// rzsim: plays RZ devices over a real pseudo-terminal and real loopback TCP.
+//
+// One Simulator holds one "attached" device (node prefix 00 on its pty or
+// TCP connection) and, when that device is a gateway, the wireless nodes
+// behind it (prefix 01..FE forwards to that node, FF to every node).
+// The same object serves the command-line program (main.cpp) and the
+// end-to-end tests, which run it in-process on its own threads.
+//
+// Scenario text (one directive a line, '#' starts a comment, numbers are
+// decimal unless written 0x..; NODE is 0 for the attached device or 1..254):
+//   device NODE model CODE [ext N] [uid HEX8] [id N] [rssi HEX2|none]
+//   set NODE FIELD VALUE        initial state field (see DeviceState)
+//   gq STATUS [STATUS...]       statuses the attached device answers to GQ,
+//                               one per GQ; the last one repeats
+//   fault NODE noanswer MN      never answer mnemonic MN (e.g. SJ)
+//   fault NODE badlen MN        answer MN with one byte too few
+//   fault NODE error MN CODE    answer "gi"/"sp" with the 6-byte error form
+//   fault NODE delay MN MS      answer MN after MS milliseconds
+//   fault NODE unsupported CODE answer "md" with model CODE instead
+//   fault garbage HEXBYTES      send these bytes right after a connection opens
+//   fault drop-after N          drop the connection (TCP close / pty hang-up)
+//                               after the Nth received frame, before answering it
+// FIELD names and VALUE forms are listed at DeviceState.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace rzsim {
+
+// The state of one simulated device. Fields are kept as the device would
+// send them back, so a test can compare exactly what the tool wrote.
+struct DeviceState {
+    int node = 0;           // 0: the attached device
+    int model = 13;         // model code, answered in "md"
+    int ext = 0;            // extension index, for model 15
+    std::uint32_t uid = 0;  // "gs"
+    int id = 1;             // ID shown by the node search
+    std::string rssi = "B5";  // two hex digits, or "" for none
+
+    // Raw payloads, without mnemonic and terminator. Writes replace them.
+    std::string relay;       // FIELD "relay": the 17 payload bytes of "sj"/"SP"
+    std::string lan;         // FIELD "lan": the 33 payload bytes of "gk"/"GE"
+    std::string mac = "0080AB123456";  // FIELD "mac": 12 hex digits
+    std::string group;       // FIELD "group": the 13 payload bytes of "gj"
+    std::string lastGroupWrite;  // payload of the last "GI" (86 bytes)
+    // I/O unit pages: FIELD "mem.ADDR" (e.g. "mem.0C9") holds the hex data of
+    // a memory address; FIELD "MN" (e.g. "sk", "sy", "aj", "ak", "tj") holds
+    // the payload answered to that read command.
+    std::map<std::string, std::string> fields;
+};
+
+struct Scenario {
+    std::vector<DeviceState> devices;  // devices[0] is the attached device
+    std::vector<int> gqStatuses{2, 2, 0};
+    struct Fault {
+        int node = -1;  // -1: every device / the connection
+        std::string kind;
+        std::string mnemonic;
+        int value = 0;
+        std::string bytes;
+    };
+    std::vector<Fault> faults;
+};
+
+// Parses scenario text; false with *error set on a bad line.
+bool ParseScenario(const std::string& text, Scenario* out, std::string* error);
+
+// The default scenario: an attached LAN gateway (model 14) with nodes
+// 1 (TQ-130-RZ), 2 (VM-310-RZ) and 3 (RG_U).
+Scenario DefaultScenario();
+
+class Simulator {
+public:
+    explicit Simulator(Scenario scenario);
+    ~Simulator();  // stops everything
+    Simulator(const Simulator&) = delete;
+    Simulator& operator=(const Simulator&) = delete;
+
+    // Listens on host:port (port 0 picks a free one). Returns the port, or
+    // -1 on failure. One connection at a time is served.
+    int StartTcp(const std::string& host = "127.0.0.1", int port = 0);
+
+    // Creates a pseudo-terminal and returns the path of its device end
+    // (also linked at linkPath when that is not empty); "" on failure.
+    std::string StartPty(const std::string& linkPath = "");
+
+    void Stop();
+
+    // Every frame received, as sent (node prefix, mnemonic, parameters;
+    // without the terminator), in order. Thread-safe copy.
+    std::vector<std::string> Frames() const;
+    // Waits until at least n frames were received; false at the deadline.
+    bool WaitForFrames(std::size_t n, std::chrono::milliseconds deadline) const;
+    void ClearFrames();
+
+    // A copy of a device's state (node 0: the attached device).
+    DeviceState State(int node) const;
+    // Changes the state or the faults while running.
+    void SetState(const DeviceState& state);
+    void SetScenario(const Scenario& scenario);
+
+    // Writes the log (one escaped frame a line) and the state dump.
+    std::string DumpState() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
+// The reply bytes (mnemonic through terminator, without node prefix) that a
+// device in state answers to one command frame payload (mnemonic and
+// parameters, without prefix and terminator); empty when it does not answer.
+// Pure: the protocol table of the simulator, testable on its own.
+std::vector<std::string> AnswerCommand(DeviceState& state, const std::string& command, Scenario& scenario);
+
+}  // namespace rzsim
