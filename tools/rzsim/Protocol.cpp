@@ -1,0 +1,7 @@
+#include "tools/rzsim/Simulator.h"
+
+namespace rzsim {
+
+std::vector<std::string> AnswerCommand(DeviceState&, const std::string&, Scenario&) { return {}; }
+
+}  // namespace rzsim

@@ -1,0 +1,3 @@
+#include "tools/rzsim/Simulator.h"
+
+int main() { return 0; }
