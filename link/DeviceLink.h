@@ -170,6 +170,15 @@ private:
 
     std::mutex m_pendingMutex;
     std::condition_variable m_pendingCv;
+    std::atomic<int> m_nLostError{0};     // set by the receive thread when the channel is gone
+    std::atomic<unsigned> m_nCloseCount{0};  // a wait that spans a close did not get its replies
+
+    // Open/receive-thread hand-over and the interruptible pauses of the reader.
+    std::mutex m_stateMutex;
+    std::condition_variable m_stateCv;
+    int m_nStartResult = 0;  // 0 while draining, 1 open, -1 failed (guarded by m_stateMutex)
+    void SetStartResult(int result);
+    void PauseReader(int ms);
 
     // Replies that were awaited when a wait timed out: a late one is dropped
     // when it arrives instead of being counted for a later command.

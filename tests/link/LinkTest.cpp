@@ -1,0 +1,408 @@
+#include "link/DeviceLink.h"
+#include "link/Transport.h"
+#include "tests/link/LinkPeer.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <stdlib.h>
+#include <sys/socket.h>
+#include <termios.h>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+long long MsSince(Clock::time_point t) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count();
+}
+
+// Records every reply it is given; counts the mnemonics listed in `accept`.
+struct Recorder {
+    std::mutex mutex;
+    std::vector<std::string> replies;
+    std::vector<bool> terminatorInPlace;
+    std::string accept = "mdgssjgkmrsnge";
+
+    static int Handler(void* ctx, const unsigned char* reply, int len) {
+        auto* self = static_cast<Recorder*>(ctx);
+        std::lock_guard<std::mutex> lock(self->mutex);
+        self->replies.emplace_back(reinterpret_cast<const char*>(reply), static_cast<std::size_t>(len));
+        self->terminatorInPlace.push_back(reply[len - 1] == 0xC8);
+        if (len < 3) return 0;
+        for (std::size_t i = 0; i + 1 < self->accept.size(); i += 2)
+            if (reply[0] == self->accept[i] && reply[1] == self->accept[i + 1]) return 1;
+        return 0;
+    }
+    std::vector<std::string> Replies() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return replies;
+    }
+};
+
+class LinkTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        theLink.m_nNode = 0;
+        theLink.m_nError = 0;
+        theLink.SetReplyHandler(&recorder, &Recorder::Handler);
+    }
+    void TearDown() override {
+        theLink.Close();
+        theLink.SetReplyHandler(nullptr, nullptr);
+        theLink.m_nNode = 0;
+    }
+
+    // Opens theLink over a socketpair; the peer gets the other end.
+    void OpenPair() {
+        int sv[2];
+        ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, sv), 0);
+        peer.Reset(sv[1]);
+        ASSERT_EQ(theLink.OpenTransport(MakeFdTransport(sv[0], true)), 0);
+        ASSERT_EQ(theLink.m_nState.load(), LINK_OPEN);
+    }
+
+    Recorder recorder;
+    LinkPeer peer;
+};
+
+TEST_F(LinkTest, FramesCarryTheNodePrefixAndTerminator) {
+    OpenPair();
+    struct {
+        int node;
+        const char* command;
+        const char* wire;
+    } const cases[] = {
+        {0, "MD\xC8", "00MD\xC8"},   {1, "GS\xC8", "01GS\xC8"},  {254, "SJ\xC8", "FESJ\xC8"},
+        {255, "SN\xC8", "FFSN\xC8"}, {0x1A5, "GK\xC8", "A5GK\xC8"},
+        {0, "RSET/\xC8", "00RSET/\xC8"},
+    };
+    for (const auto& c : cases) {
+        theLink.m_nNode = c.node;
+        ASSERT_EQ(theLink.SendCommand(c.command), 0);
+        EXPECT_EQ(peer.ReadFrame(), c.wire);
+    }
+}
+
+TEST_F(LinkTest, ResetCommandAwaitsNothing) {
+    OpenPair();
+    ASSERT_EQ(theLink.SendCommand("RSET/\xC8"), 0);
+    EXPECT_EQ(theLink.m_nPending.load(), 0);
+    auto t0 = Clock::now();
+    EXPECT_EQ(theLink.WaitReplies(5), 1);
+    EXPECT_LT(MsSince(t0), 100);
+}
+
+TEST_F(LinkTest, TwoCommandsAnsweredInEitherOrder) {
+    for (bool reversed : {false, true}) {
+        OpenPair();
+        ASSERT_EQ(theLink.SendCommand("MD\xC8"), 0);
+        ASSERT_EQ(theLink.SendCommand("GS\xC8"), 0);
+        EXPECT_EQ(theLink.m_nPending.load(), 2);
+        std::string md = Frame("00md !-"), gs = Frame("00gs12AB34CD");
+        peer.Send(reversed ? gs + md : md + gs);
+        EXPECT_EQ(theLink.WaitReplies(2), 1);
+        auto replies = recorder.Replies();
+        ASSERT_EQ(replies.size(), 2u);
+        EXPECT_EQ(replies[reversed ? 1 : 0], "md !-\xC8");
+        EXPECT_EQ(replies[reversed ? 0 : 1], "gs12AB34CD\xC8");
+        theLink.Close();
+        recorder.replies.clear();
+    }
+}
+
+TEST_F(LinkTest, HandlersSeeExactlyTheReceivedBytes) {
+    OpenPair();
+    ASSERT_EQ(theLink.SendCommand("SJ\xC8"), 0);
+    // A reply split at odd points arrives as one reply.
+    peer.Send("01s");
+    peer.Send("j ");
+    peer.Send("!05\xC8");
+    ASSERT_EQ(theLink.WaitReplies(2), 1);
+    auto replies = recorder.Replies();
+    ASSERT_EQ(replies.size(), 1u);
+    EXPECT_EQ(replies[0], "sj !05\xC8");
+    EXPECT_TRUE(recorder.terminatorInPlace[0]);
+}
+
+TEST_F(LinkTest, RejectedReplyLeavesTheCountAndTheWaitTimesOut) {
+    OpenPair();
+    ASSERT_EQ(theLink.SendCommand("SJ\xC8"), 0);
+    peer.Send(Frame("00zz123"));  // not a mnemonic the handler serves
+    auto t0 = Clock::now();
+    EXPECT_EQ(theLink.WaitReplies(1), 0);
+    const auto elapsed = MsSince(t0);
+    EXPECT_GE(elapsed, 1000);
+    EXPECT_LT(elapsed, 1500);
+    EXPECT_EQ(theLink.m_nError.load(), LINK_E_TIMEOUT);
+    EXPECT_EQ(theLink.m_nPending.load(), 0);
+    EXPECT_EQ(recorder.Replies().size(), 1u);
+}
+
+TEST_F(LinkTest, RegistrationStatusBypassesTheHandler) {
+    OpenPair();
+    theLink.m_nRegStatus = -1;
+    ASSERT_EQ(theLink.SendCommand("GQ\xC8"), 0);
+    peer.Send(Frame("00gq!"));
+    peer.Send(Frame("00gq"));       // no status byte: carries nothing
+    peer.Send(Frame("01gq\""));     // another prefix goes to the handler
+    peer.Send(Frame("00md !"));     // a marker that the three were processed
+    const auto t0 = Clock::now();
+    while (recorder.Replies().size() < 2 && MsSince(t0) < 2000) std::this_thread::yield();
+    auto replies = recorder.Replies();
+    ASSERT_EQ(replies.size(), 2u);
+    EXPECT_EQ(replies[0], "gq\"\xC8");
+    EXPECT_EQ(theLink.m_nRegStatus.load(), 1);
+    EXPECT_EQ(theLink.m_nPending.load(), 0);  // md counted, gq never
+}
+
+TEST_F(LinkTest, LateReplyIsDroppedNotGluedNorCountedLater) {
+    OpenPair();
+    theLink.m_nNode = 1;
+    // First: the reply comes after the wait gave up, before the next command.
+    ASSERT_EQ(theLink.SendCommand("SJ\xC8"), 0);
+    EXPECT_EQ(theLink.WaitReplies(1), 0);
+    EXPECT_EQ(peer.ReadFrame(), "01SJ\xC8");
+    peer.Send(Frame("01sj LATE-ONE"));
+    ASSERT_EQ(theLink.SendCommand("GK\xC8"), 0);
+    EXPECT_EQ(peer.ReadFrame(), "01GK\xC8");
+    peer.Send(Frame("01gk fresh"));
+    ASSERT_EQ(theLink.WaitReplies(2), 1);
+    auto replies = recorder.Replies();
+    ASSERT_EQ(replies.size(), 1u);
+    EXPECT_EQ(replies[0], "gk fresh\xC8");
+
+    // Second: the late reply arrives after the same command was sent again;
+    // it must not count for the new one.
+    recorder.replies.clear();
+    ASSERT_EQ(theLink.SendCommand("SJ\xC8"), 0);
+    EXPECT_EQ(theLink.WaitReplies(1), 0);
+    ASSERT_EQ(theLink.SendCommand("SJ\xC8"), 0);
+    peer.Send(Frame("01sj old"));
+    peer.Send(Frame("01sj new"));
+    ASSERT_EQ(theLink.WaitReplies(2), 1);
+    replies = recorder.Replies();
+    ASSERT_EQ(replies.size(), 1u);
+    EXPECT_EQ(replies[0], "sj new\xC8");
+    EXPECT_EQ(theLink.m_nPending.load(), 0);
+}
+
+TEST_F(LinkTest, ExtraRepliesNeverDriveTheCountBelowZero) {
+    OpenPair();
+    theLink.m_nNode = 255;
+    ASSERT_EQ(theLink.SendCommand("SN\xC8"), 0);
+    peer.Send(Frame("01sn01.!B5") + Frame("02sn02.!B0") + Frame("03sn03.!A0"));
+    const auto t0 = Clock::now();
+    while (recorder.Replies().size() < 3 && MsSince(t0) < 2000) std::this_thread::yield();
+    EXPECT_EQ(recorder.Replies().size(), 3u);
+    EXPECT_EQ(theLink.m_nPending.load(), 0);
+}
+
+TEST_F(LinkTest, OverlongReplyIsDroppedAndTheNextOneIsIntact) {
+    OpenPair();
+    ASSERT_EQ(theLink.SendCommand("GK\xC8"), 0);
+    peer.Send("00gk" + std::string(300, 'x'));  // no terminator for far too long
+    peer.Send(Frame("tail-of-the-long-one"));
+    peer.Send(Frame("00gk good"));
+    ASSERT_EQ(theLink.WaitReplies(2), 1);
+    auto replies = recorder.Replies();
+    ASSERT_EQ(replies.size(), 1u);
+    EXPECT_EQ(replies[0], "gk good\xC8");
+}
+
+TEST_F(LinkTest, ExactlyFullBufferIsTooLong) {
+    OpenPair();
+    ASSERT_EQ(theLink.SendCommand("GK\xC8"), 0);
+    peer.Send("00gk" + std::string(LINK_RX_BUFFER_SIZE - 5, 'y') + "\xC8");  // 128 bytes in all
+    peer.Send(Frame("00gk ok"));
+    ASSERT_EQ(theLink.WaitReplies(2), 1);
+    auto replies = recorder.Replies();
+    ASSERT_EQ(replies.size(), 1u);
+    EXPECT_EQ(replies[0], "gk ok\xC8");
+}
+
+TEST_F(LinkTest, OpenDrainsWhatTheDeviceSentBefore) {
+    int sv[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, sv), 0);
+    peer.Reset(sv[1]);
+    peer.Send("garbage\xC8half-a-rep");
+    ASSERT_EQ(theLink.OpenTransport(MakeFdTransport(sv[0], true)), 0);
+    ASSERT_EQ(theLink.SendCommand("MD\xC8"), 0);
+    peer.Send(Frame("00md !#"));
+    ASSERT_EQ(theLink.WaitReplies(2), 1);
+    auto replies = recorder.Replies();
+    ASSERT_EQ(replies.size(), 1u);
+    EXPECT_EQ(replies[0], "md !#\xC8");
+}
+
+TEST_F(LinkTest, OpenEndsEvenWhenTheDeviceNeverFallsSilent) {
+    int sv[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, sv), 0);
+    peer.Reset(sv[1]);
+    std::atomic<bool> stop{false};
+    std::thread chatter([&] {
+        while (!stop) {
+            if (::send(sv[1], "zz", 2, MSG_NOSIGNAL | MSG_DONTWAIT) < 0 && errno != EAGAIN) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    const auto t0 = Clock::now();
+    const int r = theLink.OpenTransport(MakeFdTransport(sv[0], true));
+    const auto elapsed = MsSince(t0);
+    stop = true;
+    chatter.join();
+    EXPECT_EQ(r, 0);
+    EXPECT_LT(elapsed, LINK_DRAIN_LIMIT_MS + 500);
+}
+
+TEST_F(LinkTest, PeerCloseIsDisconnectedAndEndsAWaitAtOnce) {
+    OpenPair();
+    ASSERT_EQ(theLink.SendCommand("SJ\xC8"), 0);
+    peer.CloseFd();
+    const auto t0 = Clock::now();
+    EXPECT_EQ(theLink.WaitReplies(5), 0);
+    EXPECT_LT(MsSince(t0), 1000);
+    // An orderly close, or a reset because our frame was never read.
+    EXPECT_TRUE(IsLinkLostError(theLink.m_nError.load())) << theLink.m_nError.load();
+    EXPECT_EQ(theLink.m_nState.load(), LINK_OPEN);  // until Close
+    theLink.Close();
+    EXPECT_EQ(theLink.m_nState.load(), LINK_CLOSED);
+}
+
+TEST_F(LinkTest, ClosedAndDoubleOpenedLinks) {
+    EXPECT_EQ(theLink.SendCommand("MD\xC8"), -1);
+    EXPECT_EQ(theLink.m_nError.load(), LINK_E_NOT_OPEN);
+    theLink.SetPending(0);
+    theLink.Close();  // closing a closed link does nothing
+    EXPECT_EQ(theLink.m_nState.load(), LINK_CLOSED);
+
+    OpenPair();
+    EXPECT_EQ(theLink.Open(), -1);
+    EXPECT_EQ(theLink.m_nError.load(), LINK_E_ALREADY_OPEN);
+    int sv[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, sv), 0);
+    ::close(sv[1]);
+    EXPECT_EQ(theLink.OpenTransport(MakeFdTransport(sv[0], true)), -1);
+    EXPECT_EQ(theLink.m_nError.load(), LINK_E_ALREADY_OPEN);
+    // The open link is undisturbed.
+    ASSERT_EQ(theLink.SendCommand("MD\xC8"), 0);
+    EXPECT_EQ(peer.ReadFrame(), "00MD\xC8");
+    peer.Send(Frame("00md !!"));
+    EXPECT_EQ(theLink.WaitReplies(2), 1);
+}
+
+TEST_F(LinkTest, ConcurrentClosesCloseOnceAndWakeTheWaiter) {
+    OpenPair();
+    ASSERT_EQ(theLink.SendCommand("SJ\xC8"), 0);
+    std::atomic<int> waitResult{-1};
+    std::thread waiter([&] { waitResult = theLink.WaitReplies(10); });
+    std::vector<std::thread> closers;
+    for (int i = 0; i < 8; ++i) closers.emplace_back([] { theLink.Close(); });
+    for (auto& t : closers) t.join();
+    waiter.join();
+    EXPECT_EQ(theLink.m_nState.load(), LINK_CLOSED);
+    EXPECT_EQ(theLink.m_nPending.load(), 0);
+    EXPECT_EQ(waitResult.load(), 0);  // replies that never came are not success
+    EXPECT_EQ(theLink.SendCommand("MD\xC8"), -1);
+    EXPECT_EQ(theLink.m_nError.load(), LINK_E_NOT_OPEN);
+}
+
+TEST_F(LinkTest, TcpLoopbackExchangeAndRefusal) {
+    int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ASSERT_EQ(::listen(listener, 1), 0);
+    socklen_t alen = sizeof addr;
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &alen);
+    const std::string port = std::to_string(ntohs(addr.sin_port));
+
+    theLink.m_nMode = LINK_TCP;
+    theLink.m_strHost = "127.0.0.1";
+    theLink.m_strPort = port;
+    ASSERT_EQ(theLink.Open(), 0);
+    peer.Reset(::accept(listener, nullptr, nullptr));
+    theLink.m_nNode = 3;
+    ASSERT_EQ(theLink.SendCommand("MD\xC8"), 0);
+    EXPECT_EQ(peer.ReadFrame(), "03MD\xC8");
+    peer.Send(Frame("03md !/"));
+    EXPECT_EQ(theLink.WaitReplies(2), 1);
+    theLink.Close();
+    ::close(listener);
+
+    // Nobody listens there any more: refused, reported as "cannot connect".
+    const auto t0 = Clock::now();
+    EXPECT_EQ(theLink.Open(), -1);
+    EXPECT_EQ(theLink.m_nError.load(), LINK_E_TIMEOUT);
+    EXPECT_LT(MsSince(t0), LINK_CONNECT_TIMEOUT_MS);
+    EXPECT_EQ(theLink.m_nState.load(), LINK_CLOSED);
+
+    theLink.m_strHost = "no-such-host.invalid";
+    EXPECT_EQ(theLink.Open(), -1);
+    const int err = theLink.m_nError.load();
+    EXPECT_NE(err, 0);
+    EXPECT_NE(err, LINK_E_TIMEOUT);  // the resolver's own code
+    theLink.m_nMode = LINK_SERIAL;
+}
+
+TEST_F(LinkTest, SerialPortIsRawAndExclusive) {
+    int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    const std::string path = ptsname(master);
+    peer.Reset(master);
+
+    theLink.m_nMode = LINK_SERIAL;
+    theLink.m_strComPort = path;
+    ASSERT_EQ(theLink.Open(), 0) << theLink.m_nError.load();
+    // A second opener is refused while the link holds the port.
+    int secondErr = 0;
+    auto second = OpenSerialTransport(path, &secondErr);
+    EXPECT_EQ(second, nullptr);
+
+    ASSERT_EQ(theLink.SendCommand("GI\x7F\x80\r\n\xC8"), 0);
+    EXPECT_EQ(peer.ReadFrame(), "00GI\x7F\x80\r\n\xC8");  // nothing translated
+    peer.Send(Frame("00md\r\n\x03\x11"));
+    ASSERT_EQ(theLink.WaitReplies(2), 1);
+    auto replies = recorder.Replies();
+    ASSERT_EQ(replies.size(), 1u);
+    EXPECT_EQ(replies[0], "md\r\n\x03\x11\xC8");
+    EXPECT_TRUE(peer.Quiet(50));  // no echo of what the device sent
+
+    // The device end goes away (cable pulled): reads fail with a lost link.
+    ASSERT_EQ(theLink.SendCommand("SJ\xC8"), 0);
+    peer.ReadFrame();
+    peer.CloseFd();
+    EXPECT_EQ(theLink.WaitReplies(5), 0);
+    EXPECT_TRUE(IsLinkLostError(theLink.m_nError.load())) << theLink.m_nError.load();
+    theLink.Close();
+    EXPECT_EQ(theLink.m_nState.load(), LINK_CLOSED);
+}
+
+TEST_F(LinkTest, MissingSerialPortFailsWithThePlatformError) {
+    theLink.m_nMode = LINK_SERIAL;
+    theLink.m_strComPort = "/dev/does-not-exist-rz";
+    EXPECT_EQ(theLink.Open(), -1);
+    EXPECT_EQ(theLink.m_nError.load(), ENOENT);
+    EXPECT_EQ(theLink.m_nState.load(), LINK_CLOSED);
+}
+
+TEST(LinkLost, Predicate) {
+    for (int e : {ECONNRESET, EPIPE, EIO, ENXIO, ENODEV, LINK_E_DISCONNECTED}) EXPECT_TRUE(IsLinkLostError(e)) << e;
+    for (int e : {0, LINK_E_TIMEOUT, LINK_E_NOT_OPEN, LINK_E_REPLY_TOO_LONG, EAGAIN, ENOENT})
+        EXPECT_FALSE(IsLinkLostError(e)) << e;
+}
+
+}  // namespace
