@@ -3,6 +3,8 @@
 // bytes, the completion decision) lives in toolkit-free code beside it.
 #pragma once
 
+#include "wireless/GroupPanelLogic.h"
+
 #include <QWidget>
 
 #include <atomic>
@@ -38,7 +40,21 @@ public:
 
     int PendingAction() const { return m_nPendingAction.load(); }
 
+    // GUI thread. The field values as plain data, and back.
+    GroupPanelFields Fields() const;
+    void SetFields(const GroupPanelFields& fields);
+
+    // GUI thread. The visibility rule (master switch) and the role rule.
+    void ApplyVisibility();
+    void ApplyRoleRule();
+
+    // GUI thread. The open button: asks for a file, loads it into the
+    // record and the fields, and says so.
+    void OpenSettingsFile();
+
 private:
+    void ApplyLayout();
+
     struct Ui;
     std::unique_ptr<Ui> m_ui;
     std::atomic<int> m_nPendingAction{0};

@@ -38,3 +38,23 @@ int OnWirelessGroupReply(const unsigned char* reply, int len);
 // ReportDeviceErrorAnswer ("設定送信エラー:GI-%02X") and not counted (0);
 // otherwise the group number is taken and the reply counts (1).
 int OnWirelessGroupWriteReply(const unsigned char* reply, int len);
+
+// Length of a "gj" reply (mnemonic through terminator).
+constexpr int GJ_REPLY_SIZE = 16;
+// Length of the "gi" error answer.
+constexpr int GI_ERROR_REPLY_SIZE = 6;
+// Shortest "gi" that carries the group number (positions 4..11) and the
+// terminator; shorter ones (other than the error answer) are not parsed.
+constexpr int GI_MIN_GROUP_REPLY_SIZE = 13;
+
+// "設定送信エラー:GI-%02X" with code.
+std::string FormatGroupWriteError(int code);
+
+// Outcome of SendWirelessGroupWrite.
+constexpr int GW_OK = 0;
+constexpr int GW_SEND_FAILED = -1;  // theLink.m_nError holds the reason
+constexpr int GW_TIMEOUT = -2;
+
+// The write without its message: clears theLink.m_nGroupWriteError, builds
+// "GI" from theWirelessGroup, sends it and waits m_nTimeoutSec.
+int SendWirelessGroupWrite();
