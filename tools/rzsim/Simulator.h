@@ -6,25 +6,37 @@
 // The same object serves the command-line program (main.cpp) and the
 // end-to-end tests, which run it in-process on its own threads.
 //
+// Routing: prefix 00 reaches the attached device. When the attached device
+// is a gateway (model 13 or 14), 01..FE reach the node of that number (no
+// such node: no answer) and FF reaches every node, but not the gateway
+// itself; an attached device that is not a gateway answers 00 and FF only.
+// Replies carry the prefix of the command, except the "00gq" notification.
+//
 // Scenario text (one directive a line, '#' starts a comment, numbers are
-// decimal unless written 0x..; NODE is 0 for the attached device or 1..254):
+// decimal unless written 0x..; NODE is 0 for the attached device or 1..254;
+// a VALUE may be written in double quotes, with \xHH for any byte, which
+// keeps leading and trailing blanks; unquoted it is the rest of the line):
 //   device NODE model CODE [ext N] [uid HEX8] [id N] [rssi HEX2|none]
 //   set NODE FIELD VALUE        initial state field (see DeviceState)
 //   gq STATUS [STATUS...]       statuses the attached device answers to GQ,
 //                               one per GQ; the last one repeats
 //   fault NODE noanswer MN      never answer mnemonic MN (e.g. SJ)
 //   fault NODE badlen MN        answer MN with one byte too few
-//   fault NODE error MN CODE    answer "gi"/"sp" with the 6-byte error form
+//   fault NODE error MN CODE    answer "GI"/"SP" with the 6-byte error form
+//                               (MN is GI or SP) and store nothing
 //   fault NODE delay MN MS      answer MN after MS milliseconds
 //   fault NODE unsupported CODE answer "md" with model CODE instead
 //   fault garbage HEXBYTES      send these bytes right after a connection opens
 //   fault drop-after N          drop the connection (TCP close / pty hang-up)
 //                               after the Nth received frame, before answering it
+// MN is matched as a prefix of the command, so "MR01A" hits only that read.
+// Without a "device 0" line the attached device is a USB gateway (model 13).
 // FIELD names and VALUE forms are listed at DeviceState.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -48,10 +60,15 @@ struct DeviceState {
     std::string lan;         // FIELD "lan": the 33 payload bytes of "gk"/"GE"
     std::string mac = "0080AB123456";  // FIELD "mac": 12 hex digits
     std::string group;       // FIELD "group": the 13 payload bytes of "gj"
-    std::string lastGroupWrite;  // payload of the last "GI" (86 bytes)
+    std::string lastGroupWrite;  // payload of the last "GI" (85 bytes)
+    int resetCount = 0;          // number of "RSET" commands received
     // I/O unit pages: FIELD "mem.ADDR" (e.g. "mem.0C9") holds the hex data of
-    // a memory address; FIELD "MN" (e.g. "sk", "sy", "aj", "ak", "tj") holds
-    // the payload answered to that read command.
+    // a memory address (three upper-case hex digits), read by "MR" and
+    // replaced by "MW"; "mem.01A" falls back to mac. FIELD "sk" (11 bytes)
+    // and "sy" (4 bytes) hold the payloads of those answers ("SE" and "SLEP"
+    // replace them). The channel answers are kept per channel C (0..4), the
+    // payload after the channel character: "aj.C" (2 bytes), "ak.C" (9) and
+    // "tj.C" (11); "AR", "AL", "TC" and "TF" change them.
     std::map<std::string, std::string> fields;
 };
 
@@ -68,7 +85,14 @@ struct Scenario {
     std::vector<Fault> faults;
 };
 
-// Parses scenario text; false with *error set on a bad line.
+// Fills the payloads that are still empty with the defaults of the model:
+// relay valid (9600 bps, filter 01-F7), LAN 10003/1024 with 192.168.0.1,
+// 255.255.255.0 and 192.168.0.254, group channel 1, mode 0, group FFFFFFFF
+// and node 1 (the node's own number for a remote node), I/O unit pages.
+void ApplyDefaults(DeviceState* state);
+
+// Parses scenario text; false with *error set on a bad line ("line N: ...").
+// Every device gets ApplyDefaults.
 bool ParseScenario(const std::string& text, Scenario* out, std::string* error);
 
 // The default scenario: an attached LAN gateway (model 14) with nodes
@@ -105,8 +129,17 @@ public:
     void SetState(const DeviceState& state);
     void SetScenario(const Scenario& scenario);
 
-    // Writes the log (one escaped frame a line) and the state dump.
+    // The state as scenario text (devices, state fields, gq statuses and
+    // faults, so it loads again with ParseScenario), followed by every frame
+    // received as a comment line "# frame ESCAPED".
     std::string DumpState() const;
+
+    // Appends every received frame, escaped (EscapeBytes), one a line, to
+    // the file as it arrives; "" stops logging. False when it cannot open.
+    bool SetFrameLog(const std::string& path);
+    // Called (on a channel thread, without locks held) after a command
+    // changed a device's state.
+    void SetStateChangedHandler(std::function<void()> handler);
 
 private:
     struct Impl;
@@ -117,6 +150,21 @@ private:
 // device in state answers to one command frame payload (mnemonic and
 // parameters, without prefix and terminator); empty when it does not answer.
 // Pure: the protocol table of the simulator, testable on its own.
+// The fault kinds "error", "badlen", "noanswer" and "unsupported" act here;
+// the "gq" statuses are consumed from scenario.
 std::vector<std::string> AnswerCommand(DeviceState& state, const std::string& command, Scenario& scenario);
+
+// The mnemonic of a command payload: four letters for "RSET" and "SLEP",
+// else two.
+std::string CommandMnemonic(const std::string& command);
+
+// Milliseconds by which node's answer to command is held back (0: none).
+int ReplyDelayMs(const Scenario& scenario, int node, const std::string& command);
+
+// The group number that a parent's "GI" creates on a device with this uid.
+std::uint32_t NewGroupNumber(std::uint32_t uid);
+
+// Printable ASCII as is, every other byte as \xHH (upper-case digits).
+std::string EscapeBytes(const std::string& bytes);
 
 }  // namespace rzsim
