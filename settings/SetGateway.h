@@ -1,0 +1,30 @@
+// CSetGateway: the wireless gateway's settings window (LAN parameters, MAC
+// address, serial communication gateway function) on the shared frame.
+#pragma once
+
+#include "settings/GatewayCore.h"
+#include "settings/SettingsFrame.h"
+
+#include <memory>
+
+namespace Ui {
+class CSetGatewayForm;
+}
+
+class CSetGateway : public CSettingsFrame {
+    Q_OBJECT
+public:
+    explicit CSetGateway(QWidget* parent = nullptr);
+    ~CSetGateway() override;
+
+    Ui::CSetGatewayForm* Form() const { return m_ui.get(); }
+
+protected:
+    void LimitFields() override;
+    void FillForm() override;
+    bool ValidateForm() override;
+    int WriteDevice(const SendFailedFn& onSendFailed, StepFailure* failure) override;
+
+private:
+    std::unique_ptr<Ui::CSetGatewayForm> m_ui;
+};

@@ -1,0 +1,28 @@
+// Pieces shared by the settings windows that need no toolkit: the window
+// title, the identity line and the command step (send, then wait).
+#pragma once
+
+#include <functional>
+#include <string>
+
+// "%s の設定", or "%s ( node : %d ) の設定" when the target is remote
+// (targetNode 1..254) or, for a direct target, when the device's own group
+// node number is 1..254.
+std::string FormatSettingsTitle(const std::string& modelName, int targetNode, int groupNodeNumber);
+
+// "UID : %08X".
+std::string FormatStatusLine(unsigned uid);
+
+// Called when a send fails, with the link's error code (the windows show
+// "通信エラー : %d").
+using SendFailedFn = std::function<void(int error)>;
+
+// What went wrong in a command step: the link error of the call that failed.
+struct StepFailure {
+    int error = 0;
+};
+
+// Sends one command (NUL-terminated, ending in the terminator) and waits for
+// its answer with the link's time-out. 0, or -1 with *failure->error taken
+// right after the failing call; onSendFailed runs for a failed send only.
+int SendAndWait(const std::string& command, const SendFailedFn& onSendFailed, StepFailure* failure);

@@ -1,0 +1,38 @@
+// The device kinds of the gateway and the serial converter: reply handler,
+// settings read and the modal window, as the main window's dispatch uses
+// them. Each kind builds its window once (owned by the main window) and
+// reuses it for every connection.
+#pragma once
+
+#include "app/DeviceKinds.h"
+
+#include <memory>
+
+class CSetGateway;
+class CSetSerial;
+
+class CGatewayKind : public IDeviceKind {
+public:
+    explicit CGatewayKind(QWidget* mainWindow);
+    ~CGatewayKind() override;
+    ReplyHandler Handler() const override;
+    int ReadSettings() override;
+    int RunWindow() override;
+    CSetGateway* Window() const { return m_window.get(); }
+
+private:
+    std::unique_ptr<CSetGateway> m_window;
+};
+
+class CSerialKind : public IDeviceKind {
+public:
+    explicit CSerialKind(QWidget* mainWindow);
+    ~CSerialKind() override;
+    ReplyHandler Handler() const override;
+    int ReadSettings() override;
+    int RunWindow() override;
+    CSetSerial* Window() const { return m_window.get(); }
+
+private:
+    std::unique_ptr<CSetSerial> m_window;
+};
