@@ -1,0 +1,198 @@
+// rzctl: command-line client for field diagnostics and scripting.
+//
+//   rzctl (--tcp HOST[:PORT] | --serial PATH) [--node N] [--timeout S] COMMAND
+//     identify               model, code, extension and unit identifier
+//     search [--seconds S]   one line per node answering "SN"
+//     raw TEXT               sends TEXT (\xHH escapes allowed) and prints replies
+//   rzctl group-file show FILE
+//
+// Exit status: 0 success, 1 no answer in time (or a bad settings file),
+// 2 connection or usage error.
+#include "link/DeviceLink.h"
+#include "tools/rzctl/CtlReplies.h"
+#include "tools/rzctl/GroupFileCommand.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitNoAnswer = 1;
+constexpr int kExitUsage = 2;
+
+int Usage(const std::string& why) {
+    if (!why.empty()) std::cerr << "rzctl: " << why << "\n";
+    std::cerr << "usage: rzctl (--tcp HOST[:PORT] | --serial PATH) [--node N] [--timeout S] "
+                 "(identify | search [--seconds S] | raw TEXT)\n"
+                 "       rzctl group-file show FILE\n";
+    return kExitUsage;
+}
+
+bool ParseInt(const std::string& text, int low, int high, int* out) {
+    char* end = nullptr;
+    long v = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || v < low || v > high) return false;
+    *out = static_cast<int>(v);
+    return true;
+}
+
+std::mutex g_outMutex;
+CtlIdentity g_identity;
+int g_answers = 0;
+
+int IdentifyHandler(void*, const unsigned char* reply, int len) {
+    if (len < 3) return 0;
+    const bool served = (reply[0] == 'm' && reply[1] == 'd') || (reply[0] == 'g' && reply[1] == 's');
+    if (!served) return 0;
+    std::lock_guard<std::mutex> lock(g_outMutex);
+    ParseIdentityReply(reply, len, &g_identity);
+    return 1;  // a served mnemonic counts at any length
+}
+
+int SearchHandler(void*, const unsigned char* reply, int len) {
+    if (len < 3 || reply[0] != 's' || reply[1] != 'n') return 0;
+    if (auto node = ParseSearchReply(reply, len)) {
+        std::lock_guard<std::mutex> lock(g_outMutex);
+        std::cout << FormatNode(*node) << std::endl;
+        ++g_answers;
+    }
+    return 1;
+}
+
+int RawHandler(void*, const unsigned char* reply, int len) {
+    std::lock_guard<std::mutex> lock(g_outMutex);
+    // Without the terminator, which every reply carries.
+    std::cout << EscapeBytes(reply, len > 0 ? len - 1 : 0) << std::endl;
+    ++g_answers;
+    return 1;
+}
+
+int ConnectionError(const char* what) {
+    std::cerr << "rzctl: " << what << ": error " << theLink.m_nError.load() << "\n";
+    return kExitUsage;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() == 3 && args[0] == "group-file" && args[1] == "show")
+        return RunGroupFileShow(args[2], std::cout, std::cerr);
+
+    bool haveTarget = false;
+    int node = 0;
+    int timeoutSec = LINK_DEFAULT_TIMEOUT_SEC;
+    std::size_t i = 0;
+    for (; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (a == "--tcp" && hasValue) {
+            std::string target = args[++i];
+            std::string port = "10003";
+            auto colon = target.rfind(':');
+            if (colon != std::string::npos) {
+                port = target.substr(colon + 1);
+                target = target.substr(0, colon);
+            }
+            if (target.empty() || port.empty()) return Usage("bad --tcp target");
+            theLink.m_nMode = LINK_TCP;
+            theLink.m_strHost = target;
+            theLink.m_strPort = port;
+            haveTarget = true;
+        } else if (a == "--serial" && hasValue) {
+            theLink.m_nMode = LINK_SERIAL;
+            theLink.m_strComPort = args[++i];
+            haveTarget = true;
+        } else if (a == "--node" && hasValue) {
+            if (!ParseInt(args[++i], 0, 255, &node)) return Usage("--node takes 0..255");
+        } else if (a == "--timeout" && hasValue) {
+            if (!ParseInt(args[++i], 1, 3600, &timeoutSec)) return Usage("--timeout takes seconds (1..3600)");
+        } else {
+            break;
+        }
+    }
+    if (!haveTarget) return Usage("--tcp or --serial is required");
+    if (i >= args.size()) return Usage("no command");
+    const std::string command = args[i++];
+
+    ReplyHandler handler = nullptr;
+    int seconds = timeoutSec;
+    std::string rawText;
+    if (command == "identify" && i == args.size()) {
+        handler = &IdentifyHandler;
+    } else if (command == "search") {
+        handler = &SearchHandler;
+        if (i + 2 == args.size() && args[i] == "--seconds") {
+            if (!ParseInt(args[i + 1], 1, 3600, &seconds)) return Usage("--seconds takes 1..3600");
+        } else if (i != args.size()) {
+            return Usage("search takes only --seconds S");
+        }
+    } else if (command == "raw" && i + 1 == args.size()) {
+        handler = &RawHandler;
+        rawText = UnescapeText(args[i]);
+        if (rawText.empty() || rawText.size() > 120 || rawText.find('\0') != std::string::npos)
+            return Usage("raw takes 1..120 bytes without NUL");
+    } else {
+        return Usage("unknown command or arguments: " + command);
+    }
+
+    static int context;  // any non-null context: the handlers keep their state in globals
+    theLink.SetReplyHandler(&context, handler);
+    theLink.m_nTimeoutSec = timeoutSec;
+    if (theLink.Open() != 0) return ConnectionError("cannot connect");
+
+    int result = kExitOk;
+    if (command == "identify") {
+        theLink.m_nNode = node;
+        if (theLink.SendCommand("MD\xC8") != 0 || theLink.SendCommand("GS\xC8") != 0) {
+            result = ConnectionError("send failed");
+        } else if (theLink.WaitReplies(timeoutSec) != 1) {
+            std::cerr << "rzctl: no answer within " << timeoutSec << " s\n";
+            result = kExitNoAnswer;
+        } else {
+            std::lock_guard<std::mutex> lock(g_outMutex);
+            if (!g_identity.haveModel || !g_identity.haveUid) {
+                std::cerr << "rzctl: the device's identification could not be read\n";
+                result = kExitNoAnswer;
+            } else {
+                std::cout << FormatIdentity(g_identity) << std::flush;
+            }
+        }
+    } else if (command == "search") {
+        theLink.m_nNode = 255;
+        if (theLink.SendCommand("SN\xC8") != 0) {
+            result = ConnectionError("send failed");
+        } else {
+            // Answers are printed by the handler as they arrive.
+            std::this_thread::sleep_for(std::chrono::seconds(seconds));
+            std::lock_guard<std::mutex> lock(g_outMutex);
+            if (g_answers == 0) {
+                std::cerr << "rzctl: no node answered within " << seconds << " s\n";
+                result = kExitNoAnswer;
+            }
+        }
+    } else {
+        theLink.m_nNode = node;
+        const std::string frame = rawText + "\xC8";
+        if (theLink.SendCommand(frame.c_str()) != 0) {
+            result = ConnectionError("send failed");
+        } else {
+            std::this_thread::sleep_for(std::chrono::seconds(timeoutSec));
+            std::lock_guard<std::mutex> lock(g_outMutex);
+            if (g_answers == 0) {
+                std::cerr << "rzctl: no answer within " << timeoutSec << " s\n";
+                result = kExitNoAnswer;
+            }
+        }
+    }
+    theLink.Close();
+    theLink.SetReplyHandler(nullptr, nullptr);
+    return result;
+}
