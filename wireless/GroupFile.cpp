@@ -81,14 +81,14 @@ CGroupFileCipher::~CGroupFileCipher() {
 }
 
 int CGroupFileCipher::EncryptBlock(const unsigned char* in, int len, unsigned char* out, int outCapacity) {
-    if (!m_ctx || !in || !out || len < 0) return 0;
+    if (!m_ctx || (!in && len > 0) || !out || len < 0) return 0;
     // PKCS#7 adds up to one block, plus the zero byte after the ciphertext.
     if (outCapacity < len + 16 + 1) return 0;
     std::lock_guard<std::mutex> lock(m_mutex);
     int n = 0;
     int tail = 0;
     if (EVP_EncryptInit_ex(m_ctx, EVP_aes_256_cbc(), nullptr, m_key, m_iv) != 1) return 0;
-    if (EVP_EncryptUpdate(m_ctx, out, &n, in, len) != 1) return 0;
+    if (len > 0 && EVP_EncryptUpdate(m_ctx, out, &n, in, len) != 1) return 0;
     if (EVP_EncryptFinal_ex(m_ctx, out + n, &tail) != 1) return 0;
     out[n + tail] = 0;
     return n + tail;

@@ -86,7 +86,7 @@ GroupPanelLayout ComputePanelLayout(bool master, int role, bool encryption) {
     const bool editable = !fromFile;  // parent and child manual
     l.frameVisible = true;
     l.roleButtons = {true, true};
-    l.openButton = {fromFile, true};
+    l.openButton = {fromFile, fromFile};
     l.groupNumber = {role != WG_ROLE_PARENT, role == WG_ROLE_CHILD_MANUAL};
     l.settings = {true, editable};
     l.encryptionPassword = {true, editable && encryption};

@@ -1,0 +1,214 @@
+#include "wireless/GroupPanelLogic.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <string>
+
+namespace {
+
+GroupPanelFields Valid(int role) {
+    GroupPanelFields f;
+    f.role = role;
+    f.groupNumber = "0012ABCD";
+    f.groupPassword = "pw";
+    f.channel = "5";
+    f.encryption = true;
+    f.encryptionPassword = "Secret";
+    f.mode = 1;
+    f.node = "5";
+    return f;
+}
+
+const std::string kGroupLength = "グループ番号を正しく設定してください。";
+const std::string kGroupChars = "グループ番号に使用できない文字が含まれています。";
+const std::string kGroupFs = "グループ番号としてFFFFFFFFは設定できません。";
+const std::string kPwLength = "グループ登録パスワードは1-8文字で設定してください。";
+const std::string kPwChars = "グループ登録パスワードはすべて半角英数で設定してください。";
+const std::string kChannel = "通信チャンネルは1-15の範囲で設定してください。";
+const std::string kEncLength = "暗号化パスワードは1-32文字で設定してください。";
+const std::string kEncChars = "暗号化パスワードははすべて半角英数で設定してください。";
+const std::string kNode = "ノード番号は2-254の範囲内で設定してください。";
+
+TEST(GroupValidation, MessagesInOrder) {
+    using Edit = std::function<void(GroupPanelFields&)>;
+    const int P = WG_ROLE_PARENT, CF = WG_ROLE_CHILD_FILE, CM = WG_ROLE_CHILD_MANUAL;
+    const struct {
+        const char* name;
+        int role;
+        Edit edit;
+        std::string message;  // empty: valid
+    } cases[] = {
+        {"parent valid", P, [](auto&) {}, ""},
+        {"child file valid", CF, [](auto&) {}, ""},
+        {"child manual valid", CM, [](auto&) {}, ""},
+        {"manual empty group", CM, [](auto& f) { f.groupNumber = "  "; }, kGroupLength},
+        {"manual 9-digit group", CM, [](auto& f) { f.groupNumber = "123456789"; }, kGroupLength},
+        {"manual 12G4", CM, [](auto& f) { f.groupNumber = "12G4"; }, kGroupChars},
+        {"manual ffffffff", CM, [](auto& f) { f.groupNumber = "ffffffff"; }, kGroupFs},
+        {"file FFFFFFFF", CF, [](auto& f) { f.groupNumber = "FFFFFFFF"; }, kGroupFs},
+        {"file text not checked by character", CF, [](auto& f) { f.groupNumber = "12G4"; }, ""},
+        {"parent ignores the group field", P, [](auto& f) { f.groupNumber = "zz"; }, ""},
+        {"group before password", CM, [](auto& f) { f.groupNumber = "x"; f.groupPassword = ""; }, kGroupChars},
+        {"empty password", P, [](auto& f) { f.groupPassword = "   "; }, kPwLength},
+        {"9-char password", P, [](auto& f) { f.groupPassword = "123456789"; }, kPwLength},
+        {"password symbol", P, [](auto& f) { f.groupPassword = "ab-c"; }, kPwChars},
+        {"password full-width", CF, [](auto& f) { f.groupPassword = "ｐｗ"; }, kPwChars},
+        {"9 full-width characters", CF, [](auto& f) { f.groupPassword = "ａａａａａａａａａ"; }, kPwLength},
+        {"password before channel", P, [](auto& f) { f.groupPassword = "a_"; f.channel = "0"; }, kPwChars},
+        {"channel 0", P, [](auto& f) { f.channel = "0"; }, kChannel},
+        {"channel 16", CM, [](auto& f) { f.channel = "16"; }, kChannel},
+        {"channel empty", CM, [](auto& f) { f.channel = ""; }, kChannel},
+        {"channel 15", CM, [](auto& f) { f.channel = " 15 "; }, ""},
+        {"channel before encryption", P, [](auto& f) { f.channel = "99"; f.encryptionPassword = ""; }, kChannel},
+        {"parent empty key", P, [](auto& f) { f.encryptionPassword = ""; }, kEncLength},
+        {"manual 33-char key", CM, [](auto& f) { f.encryptionPassword = std::string(33, 'k'); }, kEncLength},
+        {"file empty key passes", CF, [](auto& f) { f.encryptionPassword = ""; }, ""},
+        {"key symbol", CM, [](auto& f) { f.encryptionPassword = "a!b"; }, kEncChars},
+        {"file key symbol", CF, [](auto& f) { f.encryptionPassword = "a!b"; }, kEncChars},
+        {"key not looked at when off", P, [](auto& f) { f.encryption = false; f.encryptionPassword = "!"; }, ""},
+        {"key before node", CM, [](auto& f) { f.encryptionPassword = "#"; f.node = "1"; }, kEncChars},
+        {"child node 1", CF, [](auto& f) { f.node = "1"; }, kNode},
+        {"child node 255", CM, [](auto& f) { f.node = "255"; }, kNode},
+        {"child node empty", CF, [](auto& f) { f.node = ""; }, kNode},
+        {"child node 254", CM, [](auto& f) { f.node = "254"; }, ""},
+        {"parent any node", P, [](auto& f) { f.node = "999"; }, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        GroupPanelFields f = Valid(c.role);
+        c.edit(f);
+        WirelessGroupRecord rec;
+        const GroupValidation v = ValidateGroupFields(f, &rec);
+        if (c.message.empty()) {
+            EXPECT_EQ(v.result, 1) << v.message;
+            EXPECT_EQ(v.pendingAction, c.role == P ? WG_PENDING_PARENT : WG_PENDING_CHILD);
+        } else {
+            EXPECT_EQ(v.result, -1);
+            EXPECT_EQ(v.message, c.message);
+        }
+    }
+}
+
+TEST(GroupValidation, MasterClearIsNotRequestedAndChangesNothing) {
+    GroupPanelFields f = Valid(WG_ROLE_CHILD_MANUAL);
+    f.master = false;
+    f.groupNumber = "zz";
+    WirelessGroupRecord rec;
+    rec.groupNumber = 0x1234u;
+    const GroupValidation v = ValidateGroupFields(f, &rec);
+    EXPECT_EQ(v.result, 0);
+    EXPECT_EQ(v.pendingAction, WG_PENDING_NONE);
+    EXPECT_EQ(rec.groupNumber, 0x1234u);
+}
+
+TEST(GroupValidation, StoresPaddedValuesAndKeepsEarlierStepsOnFailure) {
+    GroupPanelFields f = Valid(WG_ROLE_PARENT);
+    f.groupPassword = " a b1c ";  // five characters with a blank among them once trimmed
+    f.node = "42";
+    f.mode = 2;
+    WirelessGroupRecord rec;
+    ASSERT_EQ(ValidateGroupFields(f, &rec).result, 1);
+    EXPECT_EQ(std::string(rec.groupPassword, 8), "a b1c   ");
+    EXPECT_EQ(std::string(rec.encryptionPassword, 32), "Secret" + std::string(26, ' '));
+    EXPECT_EQ(rec.nodeNumber, 1);
+    EXPECT_EQ(rec.groupNumber, GROUP_NONE);
+    EXPECT_EQ(rec.commMode, 2);
+    EXPECT_EQ(rec.channel, 5);
+
+    // Encryption off keeps whatever key the record had.
+    WirelessGroupRecord zeroKey;
+    std::memset(zeroKey.encryptionPassword, 0, 32);
+    f.encryption = false;
+    ASSERT_EQ(ValidateGroupFields(f, &zeroKey).result, 1);
+    EXPECT_EQ(std::string(zeroKey.encryptionPassword, 32), std::string(32, '\0'));
+    EXPECT_EQ(zeroKey.encryptionEnabled, 0);
+
+    // A failing channel leaves the group number and password already taken.
+    GroupPanelFields bad = Valid(WG_ROLE_CHILD_MANUAL);
+    bad.groupNumber = "abc";
+    bad.channel = "40";
+    WirelessGroupRecord partial;
+    EXPECT_EQ(ValidateGroupFields(bad, &partial).message, kChannel);
+    EXPECT_EQ(partial.groupNumber, 0xABCu);
+    EXPECT_EQ(std::string(partial.groupPassword, 8), "pw      ");
+    EXPECT_EQ(partial.encryptionEnabled, 0);  // not reached
+}
+
+TEST(GroupPanelRules, VisibilityAndRoleTable) {
+    const ControlState hidden{false, false}, on{true, true}, off{true, false};
+    const struct {
+        bool master;
+        int role;
+        bool encryption;
+        GroupPanelLayout expected;
+    } cases[] = {
+        {false, WG_ROLE_CHILD_MANUAL, true, GroupPanelLayout{}},
+        {true, WG_ROLE_PARENT, false, {on, hidden, hidden, on, off, off, true}},
+        {true, WG_ROLE_PARENT, true, {on, hidden, hidden, on, on, off, true}},
+        {true, WG_ROLE_CHILD_FILE, true, {on, on, off, off, off, on, true}},
+        {true, WG_ROLE_CHILD_MANUAL, false, {on, hidden, on, on, off, on, true}},
+        {true, WG_ROLE_CHILD_MANUAL, true, {on, hidden, on, on, on, on, true}},
+    };
+    for (const auto& c : cases) {
+        const GroupPanelLayout l = ComputePanelLayout(c.master, c.role, c.encryption);
+        EXPECT_TRUE(l == c.expected) << c.master << " role " << c.role << " enc " << c.encryption;
+    }
+    const GroupPanelLayout none = ComputePanelLayout(false, WG_ROLE_PARENT, false);
+    EXPECT_FALSE(none.frameVisible);
+    EXPECT_FALSE(none.roleButtons.visible);
+}
+
+TEST(GroupPanelRules, NodeFieldEmptiedOnlyForAChildAtTheParentsNumber) {
+    const struct {
+        int role;
+        const char* text;
+        bool clear;
+    } cases[] = {
+        {WG_ROLE_CHILD_FILE, "1", true},   {WG_ROLE_CHILD_MANUAL, " 1 ", true},
+        {WG_ROLE_CHILD_MANUAL, "01", true}, {WG_ROLE_CHILD_MANUAL, "5", false},
+        {WG_ROLE_CHILD_MANUAL, "", false},  {WG_ROLE_CHILD_MANUAL, "10", false},
+        {WG_ROLE_PARENT, "1", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ShouldClearNodeField(c.role, c.text), c.clear) << c.role << c.text;
+}
+
+TEST(GroupPanelRules, LoadedRecordFillsPasswordsAndEmptiesNode) {
+    WirelessGroupRecord r;
+    r.nodeNumber = 1;
+    r.channel = 12;
+    r.commMode = 2;
+    r.groupNumber = 0xABCu;
+    r.encryptionEnabled = 1;
+    std::memcpy(r.groupPassword, "12345678", 8);  // no terminator inside the record
+    std::memset(r.encryptionPassword, 0, 32);
+    std::memcpy(r.encryptionPassword, "key", 3);
+    GroupPanelFields f;
+    f.node = "7";
+    ShowLoadedRecordInFields(r, &f);
+    EXPECT_EQ(f.groupNumber, "00000ABC");
+    EXPECT_EQ(f.channel, "12");
+    EXPECT_EQ(f.mode, 2);
+    EXPECT_TRUE(f.encryption);
+    EXPECT_EQ(f.groupPassword, "12345678");
+    EXPECT_EQ(f.encryptionPassword, "key");
+    EXPECT_EQ(f.node, "");
+
+    // A plain show leaves the passwords as typed.
+    GroupPanelFields g;
+    g.groupPassword = "typed";
+    ShowRecordInFields(r, &g);
+    EXPECT_EQ(g.groupPassword, "typed");
+    EXPECT_EQ(g.node, "1");
+}
+
+TEST(GroupPanelRules, CompletionFollowsThePreparedAction) {
+    EXPECT_EQ(DecideCompletion(WG_PENDING_NONE), CompletionStep::Message);
+    EXPECT_EQ(DecideCompletion(WG_PENDING_PARENT), CompletionStep::SaveFile);
+    EXPECT_EQ(DecideCompletion(WG_PENDING_CHILD), CompletionStep::RegistrationWait);
+    EXPECT_EQ(DefaultGroupFileName(0x0012ABCDu), "KORZ_0012ABCD.krz");
+    EXPECT_EQ(DefaultGroupFileName(0xABu), "KORZ_000000AB.krz");
+}
+
+}  // namespace
