@@ -1,0 +1,16 @@
+#include "app/AppStart.h"
+
+#include <QFont>
+#include <QFontDatabase>
+#include <QStringList>
+
+void InstallFormFont() {
+    const QStringList candidates = {QStringLiteral("IPAGothic"), QStringLiteral("IPAPGothic"),
+                                    QStringLiteral("Noto Sans CJK JP"), QStringLiteral("VL Gothic"),
+                                    QStringLiteral("TakaoGothic"), QStringLiteral("MS Gothic")};
+    const QStringList families = QFontDatabase::families();
+    QStringList present;
+    for (const QString& family : candidates)
+        if (families.contains(family)) present << family;
+    if (!present.isEmpty()) QFont::insertSubstitutions(QStringLiteral("MS UI Gothic"), present);
+}

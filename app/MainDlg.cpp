@@ -1,0 +1,534 @@
+#include "app/MainDlg.h"
+
+#include "app/SearchNode.h"
+#include "forms/AppTexts.h"
+#include "forms/CommonTexts.h"
+#include "forms/UiThread.h"
+#include "link/ErrorAnswer.h"
+#include "ui_MainDlg.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QRegularExpressionValidator>
+#include <QTimer>
+
+#include <chrono>
+
+#ifndef RZ_VERSION_MAJOR
+#define RZ_VERSION_MAJOR 0
+#define RZ_VERSION_MINOR 0
+#define RZ_VERSION_PATCH 0
+#define RZ_VERSION_TWEAK 0
+#endif
+
+namespace {
+
+// The completion message of a step (posted to the main window).
+const QEvent::Type WM_STEP_DONE = static_cast<QEvent::Type>(QEvent::User + 0x8000);
+
+constexpr int kPollMs = 10;
+
+QString Txt(const char* utf8) { return QString::fromUtf8(utf8); }
+
+void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+const char kMdCommand[] = {'M', 'D', static_cast<char>(REPLY_TERMINATOR), 0};
+const char kGsCommand[] = {'G', 'S', static_cast<char>(REPLY_TERMINATOR), 0};
+
+}  // namespace
+
+CKORVELT_RZsetDlg::CKORVELT_RZsetDlg(QWidget* parent, PortInventoryFn inventory,
+                                     std::shared_ptr<void> settingsFileCipher)
+    : QDialog(parent),
+      m_ui(std::make_unique<Ui::MainDlg>()),
+      m_inventory(std::move(inventory)),
+      m_settingsFileCipher(std::move(settingsFileCipher)),
+      m_self(this) {
+    // Construction: settings windows of every registered kind, version text.
+    for (SettingsKind kind : {SettingsKind::IoUnit, SettingsKind::Gateway, SettingsKind::Serial}) {
+        if (const DeviceKindFactory* factory = FindDeviceKind(kind)) {
+            if (auto instance = (*factory)(this)) m_kinds[kind] = std::move(instance);
+        }
+    }
+    m_strVersion = FormatVersionText(RZ_VERSION_MAJOR, RZ_VERSION_MINOR, RZ_VERSION_PATCH, RZ_VERSION_TWEAK);
+
+    // Device error answers ("gi", "sp") are shown owned by this window and
+    // released once closed.
+    QPointer<CKORVELT_RZsetDlg> self(this);
+    SetErrorAnswerPresenter([self](const std::string& text, std::function<void()> closed) {
+        PostMessageBox(self.data(), QString::fromStdString(text), std::move(closed));
+    });
+
+    // Dialog initialisation.
+    m_ui->setupUi(this);
+    setWindowTitle(Txt(TXT_PROGRAM_TITLE));
+    m_ui->labelVersion->setText(VersionText());
+    m_ui->editTimeout->setText(Txt(TXT_DEFAULT_TIMEOUT));
+    m_ui->progressBar->setRange(0, 0);  // marquee
+    m_ui->progressBar->setVisible(false);
+    m_ui->editPort->setText(Txt(TXT_DEFAULT_TCP_PORT));
+    m_ui->editAddress->setMaxLength(MAIN_ADDRESS_MAX);
+    m_ui->editPort->setMaxLength(MAIN_PORT_MAX);
+    m_ui->editNode->setMaxLength(MAIN_NODE_MAX);
+    m_ui->editTimeout->setMaxLength(MAIN_TIMEOUT_MAX);
+    const QRegularExpression digits(QStringLiteral("[0-9]*"));
+    for (QLineEdit* edit : {m_ui->editPort, m_ui->editNode, m_ui->editTimeout})
+        edit->setValidator(new QRegularExpressionValidator(digits, edit));
+    m_ui->radioDirect->setChecked(true);
+    m_ui->radioLan->setChecked(true);
+    RefreshPortLists();
+    UpdateControlStates();
+
+    for (QRadioButton* radio : {m_ui->radioDirect, m_ui->radioRemote, m_ui->radioLan, m_ui->radioUsb})
+        connect(radio, &QRadioButton::clicked, this, [this] { UpdateControlStates(); });
+    connect(m_ui->buttonConnect, &QPushButton::clicked, this, [this] { OnConnect(); });
+    connect(m_ui->buttonSearch, &QPushButton::clicked, this, [this] { OnNodeSearch(); });
+
+    // Enter never activates a button: swallowed for every control.
+    installEventFilter(this);
+    for (QWidget* child : findChildren<QWidget*>()) child->installEventFilter(this);
+
+    m_watcher = new PortWatcher(this);
+    connect(m_watcher, &PortWatcher::changed, this, [this] { RefreshPortLists(); });
+
+    m_timer = new QTimer(this);
+    m_timer->setInterval(1000);
+    connect(m_timer, &QTimer::timeout, this, [this] { OnWatchdogTick(); });
+    m_timer->start();
+
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+CKORVELT_RZsetDlg::~CKORVELT_RZsetDlg() {
+    Shutdown();
+    SetErrorAnswerPresenter({});
+    m_kinds.clear();
+}
+
+// ---------------------------------------------------------------- form rules
+
+void CKORVELT_RZsetDlg::UpdateControlStates() {
+    const bool direct = m_ui->radioDirect->isChecked();
+    const bool remote = m_ui->radioRemote->isChecked();
+    const bool lan = m_ui->radioLan->isChecked();
+    const bool usb = m_ui->radioUsb->isChecked();
+    m_ui->labelDirectNote->setEnabled(direct);
+    m_ui->comboDirectPort->setEnabled(direct);
+    for (QWidget* w : std::initializer_list<QWidget*>{m_ui->labelRemoteNote, m_ui->groupGateway, m_ui->labelTimeout,
+                                                      m_ui->labelNode, m_ui->radioLan, m_ui->radioUsb,
+                                                      m_ui->editTimeout, m_ui->editNode, m_ui->buttonSearch})
+        w->setEnabled(remote);
+    for (QWidget* w : std::initializer_list<QWidget*>{m_ui->labelAddress, m_ui->editAddress, m_ui->labelPort, m_ui->editPort})
+        w->setEnabled(remote && lan);
+    m_ui->comboGatewayPort->setEnabled(remote && usb);
+}
+
+std::string CKORVELT_RZsetDlg::SelectedPort(int list) const {
+    const QComboBox* combo = list == 0 ? m_ui->comboDirectPort : m_ui->comboGatewayPort;
+    const QString text = combo->currentText().trimmed();
+    if (text.isEmpty()) return {};
+    const int index = combo->currentIndex();
+    if (index >= 0 && index < m_ports.Count() && combo->itemText(index) == combo->currentText())
+        return m_ports.Entries()[index].identity;
+    return text.toStdString();  // a device path typed by the operator
+}
+
+void CKORVELT_RZsetDlg::RefreshPortLists() {
+    const std::string rememberedDirect = SelectedPort(0);
+    const std::string rememberedGateway = SelectedPort(1);
+    m_ui->comboDirectPort->clear();
+    m_ui->comboGatewayPort->clear();
+    const bool remote = m_ui->radioRemote->isChecked();
+    m_ui->comboDirectPort->setEnabled(m_ui->radioDirect->isChecked());
+    m_ui->comboGatewayPort->setEnabled(remote && m_ui->radioUsb->isChecked());
+
+    std::vector<PortItem> items;
+    const bool ok = m_inventory && m_inventory(&items);
+    FillPortTable(&m_ports, ok ? items : std::vector<PortItem>{}, PortNamesAreComNames());
+    // Without ports the lists stay empty; they keep the state the mode gives
+    // them, so that a device path can still be typed in.
+    if (m_ports.Count() == 0) return;
+    for (const PortEntry& entry : m_ports.Entries()) {
+        m_ui->comboDirectPort->addItem(QString::fromStdString(entry.name));
+        m_ui->comboGatewayPort->addItem(QString::fromStdString(entry.name));
+    }
+    const PortSelection sel = ChoosePortSelection(m_ports, rememberedDirect, rememberedGateway);
+    m_ui->comboDirectPort->setCurrentIndex(sel.direct);
+    m_ui->comboGatewayPort->setCurrentIndex(sel.gateway);
+}
+
+int CKORVELT_RZsetDlg::ValidateTarget(bool forSearch) {
+    TargetForm form;
+    form.remote = m_ui->radioRemote->isChecked();
+    form.lan = m_ui->radioLan->isChecked();
+    form.usb = m_ui->radioUsb->isChecked();
+    form.directPort = SelectedPort(0);
+    form.gatewayPort = SelectedPort(1);
+    form.address = m_ui->editAddress->text().toStdString();
+    form.port = m_ui->editPort->text().toStdString();
+    form.node = m_ui->editNode->text().toStdString();
+    const TargetResult r = CheckTarget(form, forSearch);
+    theLink.m_nMode = r.mode;
+    if (r.setComPort) theLink.m_strComPort = r.comPort;
+    if (r.setHost) theLink.m_strHost = r.host;
+    if (r.setPort) theLink.m_strPort = r.port;
+    if (r.message) {
+        Message(Txt(r.message));
+        return -1;
+    }
+    return r.node;
+}
+
+// ---------------------------------------------------------------- controls
+
+void CKORVELT_RZsetDlg::ApplyBusyLook() {
+    for (QWidget* w : findChildren<QWidget*>()) {
+        if (w == m_ui->labelVersion || w == m_ui->progressBar) continue;
+        w->setEnabled(false);
+    }
+    m_ui->buttonConnect->setEnabled(true);
+    m_ui->buttonConnect->setText(Txt(TXT_ABORT));
+    m_bBusyLook = true;
+}
+
+void CKORVELT_RZsetDlg::ApplyRestore() {
+    for (QWidget* w : findChildren<QWidget*>()) w->setEnabled(true);
+    m_ui->buttonConnect->setText(Txt(TXT_MAIN_CONNECT));
+    m_bBusyLook = false;
+    UpdateControlStates();
+}
+
+void CKORVELT_RZsetDlg::RestoreControls() {
+    if (IsGuiThread()) {
+        ApplyRestore();
+        return;
+    }
+    QPointer<CKORVELT_RZsetDlg> self = m_self;
+    RunOnGui([self] {
+        if (self) self->ApplyRestore();
+    });
+}
+
+void CKORVELT_RZsetDlg::ShowProgress(bool show) {
+    QPointer<CKORVELT_RZsetDlg> self = m_self;
+    RunOnGui([self, show] {
+        if (!self) return;
+        self->m_ui->labelVersion->setVisible(!show);
+        self->m_ui->progressBar->setVisible(show);
+    });
+}
+
+void CKORVELT_RZsetDlg::Message(const QString& text) {
+    if (m_bShuttingDown) return;  // the window is going away: nobody to tell
+    ShowMessage(this, text);
+}
+
+void CKORVELT_RZsetDlg::CloseLink() {
+    std::lock_guard<std::mutex> lock(m_closeMutex);
+    theLink.Close();
+}
+
+// ---------------------------------------------------------------- workers
+
+CSearchNode* CKORVELT_RZsetDlg::SearchWindow() const { return m_search.data(); }
+
+bool CKORVELT_RZsetDlg::WorkersIdle() const { return !m_bIdentifyRunning && !m_bProgressRunning; }
+
+void CKORVELT_RZsetDlg::JoinWorkers() {
+    // Workers of a finished step have done their last effect; joining them
+    // does not wait for the GUI thread.
+    if (m_identify.joinable()) m_identify.join();
+    if (m_progress.joinable()) m_progress.join();
+}
+
+void CKORVELT_RZsetDlg::EnterBusy(bool armed) {
+    ApplyBusyLook();
+    const int step = ++m_nStep;  // an older progress worker ends quietly
+    if (m_progress.joinable()) m_progress.join();
+    m_bStepArmed = armed;
+    m_nBusy = BUSY_RUNNING;
+    m_bProgressRunning = true;
+    m_progress = std::thread([this, step] { ProgressThread(step); });
+}
+
+void CKORVELT_RZsetDlg::ProgressThread(int step) {
+    ShowProgress(true);
+    while ((!m_bStepArmed || theLink.m_nPending.load() != 0) && m_nBusy != BUSY_ABORT && m_nStep == step)
+        Sleep(kPollMs);
+    ShowProgress(false);
+    if (m_nStep != step) {
+        m_bProgressRunning = false;
+        return;
+    }
+    if (m_nBusy == BUSY_ABORT) {
+        m_nBusy = BUSY_IDLE;
+        m_nPhase = PHASE_NONE;
+        CloseLink();
+        // The identification worker, woken by the close, finishes first so
+        // that nothing of this step outlives the restored controls.
+        while (!m_bStepArmed) Sleep(kPollMs);
+        RestoreControls();
+        m_bProgressRunning = false;
+        return;
+    }
+    m_nWatchdog = 1;  // before the message, so that its reset cannot be overtaken
+    PostStepDone();
+    m_bProgressRunning = false;
+}
+
+void CKORVELT_RZsetDlg::PostStepDone() { QCoreApplication::postEvent(this, new QEvent(WM_STEP_DONE)); }
+
+void CKORVELT_RZsetDlg::IdentifyThread(int /*step*/) {
+    int failed = 0;
+    if (theLink.SendCommand(kMdCommand) < 0 || theLink.SendCommand(kGsCommand) < 0) failed = theLink.m_nError;
+    if (failed) {
+        CloseLink();
+        Message(FormatText(MSG_COMM_ERROR_CODE, failed));
+    } else if (theLink.WaitReplies(theLink.m_nTimeoutSec) == 0) {
+        if (m_nBusy != BUSY_ABORT) m_nBusy = BUSY_IDLE;
+        CloseLink();
+    }
+    theLink.SetPending(0);
+    m_bIdentifyRunning = false;
+    m_bStepArmed = true;  // the last effect of this worker
+}
+
+// ---------------------------------------------------------------- buttons
+
+void CKORVELT_RZsetDlg::OnConnect() {
+    if (m_nBusy == BUSY_RUNNING) {
+        m_nBusy = BUSY_ABORT;
+        return;
+    }
+    if (m_bBusyLook) return;  // a step is still winding down
+
+    int seconds = 0;
+    if (const char* msg = CheckTimeoutText(m_ui->editTimeout->text().toStdString(), &seconds)) {
+        Message(Txt(msg));
+        return;
+    }
+    theLink.m_nTimeoutSec = seconds;
+    const int node = ValidateTarget(false);
+    if (node < 0) return;
+    m_nTargetNode = node;
+
+    JoinWorkers();
+    m_bIdentified = false;
+    theLink.SetReplyHandler(this, &CKORVELT_RZsetDlg::MainReplyHandler);
+    if (theLink.Open() < 0) {
+        const int err = theLink.m_nError;
+        if (theLink.m_nMode == LINK_TCP && err == LINK_E_TIMEOUT)
+            Message(Txt(MSG_GATEWAY_UNREACHABLE));
+        else
+            Message(FormatText(MSG_CONNECT_ERROR_CODE, err));
+        return;
+    }
+    theLink.m_nNode = node;
+    m_nPhase = PHASE_IDENTIFY;
+    EnterBusy(false);
+    m_bIdentifyRunning = true;
+    m_identify = std::thread([this, step = m_nStep.load()] { IdentifyThread(step); });
+}
+
+void CKORVELT_RZsetDlg::OnNodeSearch() {
+    if (m_bBusyLook) return;
+    const int node = ValidateTarget(true);
+    if (node < 0) return;
+    m_nTargetNode = node;
+    JoinWorkers();
+    theLink.SetReplyHandler(this, &CKORVELT_RZsetDlg::MainReplyHandler);
+    if (theLink.Open() < 0) {
+        const int err = theLink.m_nError;
+        if (theLink.m_nMode == LINK_TCP && err == LINK_E_TIMEOUT)
+            Message(Txt(MSG_GATEWAY_UNREACHABLE));
+        else
+            Message(FormatText(MSG_CONNECT_ERROR_CODE, err));
+        return;
+    }
+    m_nPhase = PHASE_NODE_SEARCH;
+    EnterBusy(true);
+    // The search window is modal on the GUI thread; it starts once this
+    // handler has returned, as a thread of its own would.
+    QPointer<CKORVELT_RZsetDlg> self = m_self;
+    RunOnGui([self] {
+        if (self) self->RunNodeSearch();
+    });
+}
+
+void CKORVELT_RZsetDlg::RunNodeSearch() {
+    if (m_bShuttingDown) return;
+    CSearchNode* search = new CSearchNode(this);  // a fresh window with an empty list
+    m_search = search;
+    ++m_nSearchSession;
+    search->Run();
+    const int picked = search->m_nSelectedNode;
+    ++m_nSearchSession;  // rows still on their way are dropped
+    m_search = nullptr;
+    search->deleteLater();
+
+    CloseLink();
+    m_nPhase = PHASE_NONE;
+    RestoreControls();
+    if (picked != -1) m_ui->editNode->setText(QString::number(picked));
+    m_nBusy = BUSY_IDLE;
+}
+
+// ---------------------------------------------------------------- replies
+
+int CKORVELT_RZsetDlg::MainReplyHandler(void* ctx, const unsigned char* reply, int len) {
+    auto* self = static_cast<CKORVELT_RZsetDlg*>(ctx);
+    const MainReply r = ParseMainReply(reply, len);
+    if (r.parsed) {
+        switch (r.kind) {
+        case MainReply::UnitId:
+            theLink.m_dwUid = r.uid;
+            break;
+        case MainReply::ModelCode:
+            theLink.m_nModelValue = r.modelValue;
+            theLink.m_nModelCode = r.modelCode;
+            theLink.m_nModelExt = r.modelExt;
+            self->m_bIdentified = true;
+            break;
+        case MainReply::Node: {
+            // A queued copy for the list; dropped when that window has closed.
+            QPointer<CKORVELT_RZsetDlg> guard = self->m_self;
+            const int session = self->m_nSearchSession.load();
+            const NodeAnswer answer = r.node;
+            RunOnGui([guard, session, answer] {
+                if (guard && guard->m_search && guard->m_nSearchSession == session)
+                    guard->m_search->AddNodeRow(answer);
+            });
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    return r.counts ? 1 : 0;
+}
+
+// ---------------------------------------------------------------- steps
+
+bool CKORVELT_RZsetDlg::event(QEvent* e) {
+    if (e->type() == WM_STEP_DONE) {
+        OnStepDone();
+        return true;
+    }
+    return QDialog::event(e);
+}
+
+void CKORVELT_RZsetDlg::AbortStep() {
+    m_nBusy = BUSY_IDLE;
+    m_nPhase = PHASE_NONE;
+    CloseLink();
+    RestoreControls();
+}
+
+void CKORVELT_RZsetDlg::OnStepDone() {
+    m_nWatchdog = 0;
+    if (m_bShuttingDown) return;
+    const int phase = m_nPhase;
+    if (phase != PHASE_IDENTIFY && phase != PHASE_OPEN_WINDOW) return;
+    m_nPhase = PHASE_NONE;
+    // "中止" pressed after the step had already finished: still an abort.
+    if (m_nBusy == BUSY_ABORT) {
+        JoinWorkers();
+        AbortStep();
+        return;
+    }
+    if (phase == PHASE_IDENTIFY)
+        StartSettingsRead();
+    else
+        OpenSettingsWindow();
+}
+
+void CKORVELT_RZsetDlg::StartSettingsRead() {
+    JoinWorkers();  // both have done their last effect
+    theLink.ClearSettings();
+    // Only a model parsed from this connection's own "md" decides.
+    IDeviceKind* kind = nullptr;
+    if (m_bIdentified) {
+        auto it = m_kinds.find(SettingsKindForModel(theLink.m_nModelCode));
+        if (it != m_kinds.end()) kind = it->second.get();
+    }
+    if (!kind) {
+        CloseLink();
+        Message(Txt(MSG_UNSUPPORTED_MODEL));
+        RestoreControls();
+        m_nBusy = BUSY_IDLE;
+        return;
+    }
+    theLink.SetReplyHandler(this, kind->Handler());
+    if (kind->ReadSettings() < 0) {
+        Message(Txt(MSG_READ_FAILED));
+        CloseLink();
+        RestoreControls();
+        m_nBusy = BUSY_IDLE;
+        return;
+    }
+    m_nPhase = PHASE_OPEN_WINDOW;
+    EnterBusy(true);
+}
+
+void CKORVELT_RZsetDlg::OpenSettingsWindow() {
+    if (m_nBusy != BUSY_RUNNING) return;
+    m_nBusy = BUSY_IDLE;
+    auto it = m_kinds.find(SettingsKindForModel(theLink.m_nModelCode));
+    if (it != m_kinds.end()) it->second->RunWindow();
+    CloseLink();
+    RestoreControls();
+}
+
+void CKORVELT_RZsetDlg::OnWatchdogTick() {
+    if (m_nWatchdog == 0) return;
+    if (++m_nWatchdog <= WATCHDOG_LIMIT) return;
+    m_nBusy = BUSY_IDLE;
+    m_nPhase = PHASE_NONE;  // a completion that still arrives is swallowed
+    CloseLink();
+    m_nWatchdog = 0;
+    Message(Txt(MSG_OVERLOAD));
+    RestoreControls();
+}
+
+// ---------------------------------------------------------------- keys, end
+
+bool CKORVELT_RZsetDlg::eventFilter(QObject* watched, QEvent* e) {
+    if (e->type() == QEvent::KeyPress || e->type() == QEvent::ShortcutOverride) {
+        const int key = static_cast<QKeyEvent*>(e)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            if (e->type() == QEvent::KeyPress) return true;
+        }
+    }
+    return QDialog::eventFilter(watched, e);
+}
+
+void CKORVELT_RZsetDlg::done(int result) {
+    Shutdown();
+    QDialog::done(result);
+}
+
+void CKORVELT_RZsetDlg::Shutdown() {
+    if (m_bShuttingDown.exchange(true)) {
+        JoinWorkers();
+        return;
+    }
+    if (m_timer) m_timer->stop();
+    if (m_search) m_search->reject();
+    if (m_nBusy == BUSY_RUNNING) m_nBusy = BUSY_ABORT;
+    ++m_nStep;       // the progress worker ends at its next look
+    CloseLink();     // wakes the identification worker's wait
+    // Workers may still hand effects to this thread: keep serving them until
+    // both have finished, then join.
+    QElapsedTimer clock;
+    clock.start();
+    while (!WorkersIdle() && clock.elapsed() < 150000) {
+        if (IsGuiThread()) QCoreApplication::processEvents(QEventLoop::AllEvents, kPollMs);
+        Sleep(1);
+    }
+    JoinWorkers();
+    theLink.SetReplyHandler(nullptr, nullptr);
+    m_nBusy = BUSY_IDLE;
+    m_nPhase = PHASE_NONE;
+    m_nWatchdog = 0;
+}

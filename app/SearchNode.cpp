@@ -1,0 +1,111 @@
+#include "app/SearchNode.h"
+
+#include "forms/AppTexts.h"
+#include "forms/CommonTexts.h"
+#include "forms/UiThread.h"
+#include "link/DeviceLink.h"
+#include "ui_SearchNode.h"
+
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+
+CSearchNode::CSearchNode(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<Ui::SearchNode>()) {
+    m_ui->setupUi(this);
+    setWindowTitle(QString::fromUtf8(TXT_SEARCH_TITLE));
+    QTreeWidget* list = m_ui->listNodes;
+    list->setHeaderLabels({QString::fromUtf8(TXT_SEARCH_COL_NODE), QString::fromUtf8(TXT_SEARCH_COL_MODEL),
+                           QString::fromUtf8(TXT_SEARCH_COL_ID), QString::fromUtf8(TXT_SEARCH_COL_RSSI)});
+    list->header()->setSectionsClickable(false);
+    list->setColumnWidth(0, 90);
+    list->setColumnWidth(1, 140);
+    list->setColumnWidth(2, 60);
+    list->setColumnWidth(3, 60);
+    m_timer = new QTimer(this);
+    m_timer->setInterval(500);
+    connect(m_timer, &QTimer::timeout, this, &CSearchNode::OnTick);
+    connect(m_ui->buttonOk, &QPushButton::clicked, this, &CSearchNode::Pick);
+    connect(m_ui->buttonCancel, &QPushButton::clicked, this, [this] { reject(); });
+    connect(list, &QTreeWidget::itemDoubleClicked, this, [this] { Pick(); });
+    connect(list, &QTreeWidget::itemSelectionChanged, this, [this] {
+        const auto selected = m_ui->listNodes->selectedItems();
+        if (!selected.isEmpty()) m_pMarkItem = selected.front();
+    });
+}
+
+CSearchNode::~CSearchNode() = default;
+
+int CSearchNode::Run() {
+    m_nSelectedNode = -1;
+    m_nInsertRow = 0;
+    m_pMarkItem = nullptr;
+    m_ui->listNodes->clear();
+    m_ui->labelStatus->clear();
+
+    theLink.m_nNode = SEARCH_NODE_ALL;
+    char command[4] = {'S', 'N', static_cast<char>(REPLY_TERMINATOR), 0};
+    if (theLink.SendCommand(command) < 0) {
+        ShowMessage(parentWidget(), FormatText(MSG_COMM_ERROR_CODE, theLink.m_nError.load()));
+        return -1;
+    }
+    m_nDots = 1;
+    m_timer->start();
+    const int result = exec();
+    m_timer->stop();
+    return result;
+}
+
+void CSearchNode::OnTick() {
+    m_ui->labelStatus->setText(QString::fromUtf8(SearchStatusText(m_nDots)));
+    m_nDots = NextSearchDots(m_nDots);
+}
+
+void CSearchNode::AddNodeRow(const NodeAnswer& answer) {
+    const NodeRowTexts t = FormatNodeRow(answer);
+    auto* item = new QTreeWidgetItem({QString::fromStdString(t.node), QString::fromStdString(t.model),
+                                      QString::fromStdString(t.id), QString::fromStdString(t.rssi)});
+    m_ui->listNodes->insertTopLevelItem(m_nInsertRow, item);
+}
+
+int CSearchNode::RowCount() const { return m_ui->listNodes->topLevelItemCount(); }
+
+NodeRowTexts CSearchNode::Row(int row) const {
+    NodeRowTexts t;
+    if (QTreeWidgetItem* item = m_ui->listNodes->topLevelItem(row)) {
+        t.node = item->text(0).toStdString();
+        t.model = item->text(1).toStdString();
+        t.id = item->text(2).toStdString();
+        t.rssi = item->text(3).toStdString();
+    }
+    return t;
+}
+
+QString CSearchNode::StatusText() const { return m_ui->labelStatus->text(); }
+
+void CSearchNode::SelectRow(int row) {
+    if (QTreeWidgetItem* item = m_ui->listNodes->topLevelItem(row)) {
+        m_ui->listNodes->setCurrentItem(item);
+        item->setSelected(true);
+    }
+}
+
+void CSearchNode::PressOk() { m_ui->buttonOk->click(); }
+void CSearchNode::PressCancel() { m_ui->buttonCancel->click(); }
+
+void CSearchNode::Pick() {
+    m_nSelectedNode = m_pMarkItem ? m_pMarkItem->text(0).toInt() : -1;
+    accept();
+}
+
+void CSearchNode::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Escape:
+        event->accept();  // neither confirms nor closes the window
+        return;
+    default:
+        QDialog::keyPressEvent(event);
+    }
+}
