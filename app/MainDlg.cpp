@@ -38,13 +38,8 @@ const char kGsCommand[] = {'G', 'S', static_cast<char>(REPLY_TERMINATOR), 0};
 
 }  // namespace
 
-CKORVELT_RZsetDlg::CKORVELT_RZsetDlg(QWidget* parent, PortInventoryFn inventory,
-                                     std::shared_ptr<void> settingsFileCipher)
-    : QDialog(parent),
-      m_ui(std::make_unique<Ui::MainDlg>()),
-      m_inventory(std::move(inventory)),
-      m_settingsFileCipher(std::move(settingsFileCipher)),
-      m_self(this) {
+CKORVELT_RZsetDlg::CKORVELT_RZsetDlg(QWidget* parent, PortInventoryFn inventory)
+    : QDialog(parent), m_ui(std::make_unique<Ui::MainDlg>()), m_inventory(std::move(inventory)), m_self(this) {
     // Construction: settings windows of every registered kind, version text.
     for (SettingsKind kind : {SettingsKind::IoUnit, SettingsKind::Gateway, SettingsKind::Serial}) {
         if (const DeviceKindFactory* factory = FindDeviceKind(kind)) {
@@ -52,6 +47,7 @@ CKORVELT_RZsetDlg::CKORVELT_RZsetDlg(QWidget* parent, PortInventoryFn inventory,
         }
     }
     m_strVersion = FormatVersionText(RZ_VERSION_MAJOR, RZ_VERSION_MINOR, RZ_VERSION_PATCH, RZ_VERSION_TWEAK);
+    m_settingsFileCipher = std::make_unique<CGroupFileCipher>();
 
     // Device error answers ("gi", "sp") are shown owned by this window and
     // released once closed.
@@ -104,6 +100,7 @@ CKORVELT_RZsetDlg::~CKORVELT_RZsetDlg() {
     Shutdown();
     SetErrorAnswerPresenter({});
     m_kinds.clear();
+    m_settingsFileCipher.reset();
 }
 
 // ---------------------------------------------------------------- form rules

@@ -9,6 +9,7 @@
 #include "app/PortInventory.h"
 #include "app/PortTable.h"
 #include "app/SearchNode.h"
+#include "wireless/GroupFile.h"
 
 #include <QDialog>
 #include <QPointer>
@@ -30,10 +31,7 @@ class CKORVELT_RZsetDlg : public QDialog {
     Q_OBJECT
 public:
     // inventory lists the serial ports (the platform's by default).
-    // settingsFileCipher is the cipher state of the wireless settings file,
-    // kept for the window's lifetime and released with it.
-    explicit CKORVELT_RZsetDlg(QWidget* parent = nullptr, PortInventoryFn inventory = ListSerialPorts,
-                               std::shared_ptr<void> settingsFileCipher = {});
+    explicit CKORVELT_RZsetDlg(QWidget* parent = nullptr, PortInventoryFn inventory = ListSerialPorts);
     ~CKORVELT_RZsetDlg() override;
 
     // ---- operations (GUI thread unless noted) ----
@@ -103,7 +101,8 @@ private:
     PortInventoryFn m_inventory;
     PortWatcher* m_watcher = nullptr;
     QTimer* m_timer = nullptr;
-    std::shared_ptr<void> m_settingsFileCipher;
+    // Key, IV and cipher context of the wireless settings file, for the run.
+    std::unique_ptr<CGroupFileCipher> m_settingsFileCipher;
     std::map<SettingsKind, std::unique_ptr<IDeviceKind>> m_kinds;
     QPointer<CKORVELT_RZsetDlg> m_self;
 

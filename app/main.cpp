@@ -33,11 +33,7 @@ int main(int argc, char* argv[]) {
 
     int result = 0;
     {
-        // Hook: once the wireless settings file offers its cipher state, it
-        // is created here and handed to the main window, which keeps it for
-        // its lifetime and releases it with itself.
-        std::shared_ptr<void> settingsFileCipher;
-        CKORVELT_RZsetDlg dlg(nullptr, ListSerialPorts, settingsFileCipher);
+        CKORVELT_RZsetDlg dlg(nullptr, ListSerialPorts);
         result = dlg.exec();
     }
 
