@@ -19,6 +19,7 @@
 #include <poll.h>
 #include <stdlib.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -248,16 +249,17 @@ void Simulator::Impl::Feed(Channel* ch, const char* data, std::size_t size, bool
 
 void Simulator::Impl::CloseChannel(Channel* ch)
 {
-    if (ch->dataFd >= 0) close(ch->dataFd);
-    if (ch->listenFd >= 0) close(ch->listenFd);
-    ch->dataFd = ch->listenFd = -1;
-    ch->queue.clear();
+    // The link goes first, so that whoever sees the hang-up finds it gone.
     if (!ch->linkPath.empty()) {
         // Remove the link only while it still names this channel's device.
         char target[4096];
         const ssize_t n = readlink(ch->linkPath.c_str(), target, sizeof target - 1);
         if (n > 0 && std::string(target, static_cast<std::size_t>(n)) == ch->slavePath) unlink(ch->linkPath.c_str());
     }
+    if (ch->dataFd >= 0) close(ch->dataFd);
+    if (ch->listenFd >= 0) close(ch->listenFd);
+    ch->dataFd = ch->listenFd = -1;
+    ch->queue.clear();
 }
 
 void Simulator::Impl::Run(Channel* ch)
@@ -416,7 +418,16 @@ std::string Simulator::StartPty(const std::string& linkPath)
     ch->dataFd = master;
     ch->slavePath = name;
     if (!linkPath.empty()) {
-        unlink(linkPath.c_str());
+        // Replace an old link, never a file or directory of someone else's.
+        struct stat st {};
+        if (lstat(linkPath.c_str(), &st) == 0) {
+            if (!S_ISLNK(st.st_mode)) {
+                close(master);
+                errno = EEXIST;
+                return {};
+            }
+            unlink(linkPath.c_str());
+        }
         if (symlink(name, linkPath.c_str()) != 0) {
             close(master);
             return {};
