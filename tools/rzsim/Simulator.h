@@ -29,9 +29,22 @@
 //   fault garbage HEXBYTES      send these bytes right after a connection opens
 //   fault drop-after N          drop the connection (TCP close / pty hang-up)
 //                               after the Nth received frame, before answering it
-// MN is matched as a prefix of the command, so "MR01A" hits only that read.
-// Without a "device 0" line the attached device is a USB gateway (model 13).
+// NODE "*" in a fault means every device. MN is matched as a prefix of the
+// command, so "MR01A" hits only that read. Without a "device 0" line the
+// attached device is a USB gateway (model 13); a device without "uid" gets
+// 00A100NN (NN its node number in hex).
 // FIELD names and VALUE forms are listed at DeviceState.
+//
+// Answers: a device answers only the commands of its kind (a gateway does
+// not answer "SK", an I/O unit not "SJ"; "AJ"/"TJ"/"AR"/"TC"/"TF" only
+// TQ-150-RZ, "AK"/"AL" only the analog models) and stays silent on
+// malformed commands and channels outside 0..4. Writes of the wrong length
+// are acknowledged but change nothing, except "GI", which is refused with
+// the error form, code 1. "gi" is "gi", the node number written (2 hex
+// digits), the group number (8 hex digits); its error form "gi", the node
+// number, code + 0x20. The "sp" error form is "sp", the code byte, "00".
+// Acknowledgements are the lower-case mnemonic alone ("mw" echoes the four
+// address and count characters).
 #pragma once
 
 #include <chrono>
