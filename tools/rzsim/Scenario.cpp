@@ -12,12 +12,30 @@ namespace rzsim {
 
 namespace {
 
-constexpr const char* kDefaultText = R"(# A LAN gateway with three nodes behind it.
+// The same network as scenarios/demo.sim.
+constexpr const char* kDefaultText = R"(# The demonstration network started by scripts/run.sh: a LAN gateway
+# (TQ-RZ900E) attached to the tool, without a wireless group yet, and three
+# nodes behind it.
 device 0 model 14 uid 0012ABCD
 set 0 group "! FFFFFFFF01 "
+set 0 relay "% 00  ! 0000 01F7"
+set 0 lan "27130400 C0A80001FFFFFF00C0A800FE"
+set 0 mac 0080AB123456
+
+# TQ-130-RZ: three digital inputs, three digital outputs.
 device 1 model 3 uid 00A10001 id 1 rssi B5
+set 1 sk "$02000000 #"
+set 1 mem.0CB 05
+set 1 mem.0D0 000A000000
+
+# VM-310-RZ: serial converter, relaying to node 1.
 device 2 model 15 ext 1 uid 00A10002 id 2 rssi C4
+set 2 relay "% 01  ! 0000 01F7"
+
+# RG_U: a USB gateway heard over the air.
 device 3 model 13 uid 00A10003 id 3 rssi A8
+
+# Registration polls: twice still busy, then registered.
 gq 2 2 0
 )";
 

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
+
 namespace rzsim {
 namespace {
 
@@ -232,15 +235,6 @@ TEST(AnswerCommand, Faults)
     }
 }
 
-TEST(AnswerCommand, DelayIsLookedUpPerNodeAndCommand)
-{
-    const Scenario sc = Parse(kNetwork + std::string("fault 1 delay SK 250\nfault * delay MR0D 40\n"));
-    EXPECT_EQ(ReplyDelayMs(sc, 1, "SK"), 250);
-    EXPECT_EQ(ReplyDelayMs(sc, 0, "SK"), 0);
-    EXPECT_EQ(ReplyDelayMs(sc, 5, "MR0D05"), 40);
-    EXPECT_EQ(ReplyDelayMs(sc, 5, "MR0CB1"), 0);
-}
-
 TEST(Scenario, BadLinesAreReportedWithTheirNumber)
 {
     const struct {
@@ -280,17 +274,15 @@ TEST(Scenario, AttachedGatewayIsAddedAndDevicesAreOrdered)
     EXPECT_EQ(sc.devices[2].node, 7);
 }
 
-TEST(Scenario, DefaultScenarioIsTheDemonstrationNetwork)
+TEST(Scenario, DefaultScenarioIsTheDemonstrationFile)
 {
-    const Scenario sc = DefaultScenario();
-    ASSERT_EQ(sc.devices.size(), 4u);
-    const int models[] = {14, 3, 15, 13};
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(sc.devices[static_cast<std::size_t>(i)].node, i);
-        EXPECT_EQ(sc.devices[static_cast<std::size_t>(i)].model, models[i]);
-    }
-    EXPECT_EQ(sc.devices[2].ext, 1);
-    EXPECT_EQ(sc.devices[0].group, "! FFFFFFFF01 ");
+    std::ifstream in(RZSIM_DEMO);
+    std::stringstream text;
+    text << in.rdbuf();
+    const Scenario demo = Parse(text.str());
+    ASSERT_EQ(demo.devices.size(), 4u);
+    EXPECT_EQ(demo.devices[2].ext, 1);
+    EXPECT_EQ(Simulator(demo).DumpState(), Simulator(DefaultScenario()).DumpState());
 }
 
 TEST(Scenario, DumpedStateLoadsBackUnchanged)
