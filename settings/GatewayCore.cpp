@@ -1,6 +1,7 @@
 #include "settings/GatewayCore.h"
 
 #include "forms/SettingsTexts.h"
+#include "settings/SerialCore.h"
 #include "wireless/WirelessGroup.h"
 
 #include <cstdio>
@@ -54,7 +55,8 @@ int GatewayReplyHandler(void* /*ctx*/, const unsigned char* reply, int len) {
         if (len == 16) OnWirelessGroupReply(reply, len);
         return 1;
     }
-    if (Is(reply, "ge") || Is(reply, "sp")) return 1;
+    if (Is(reply, "sp")) return OnRelayWriteReply(reply, len);
+    if (Is(reply, "ge")) return 1;
     if (Is(reply, "gk")) {
         ParseLanAnswer(reply, len, TheRelaySettings());
         return 1;

@@ -117,14 +117,16 @@ int SerialReplyHandler(void* /*ctx*/, const unsigned char* reply, int len) {
         }
         return 1;
     }
-    if (Is(reply, "sp")) {
-        if (len != 6) return 1;
-        int code = reply[2];
-        char text[64];
-        std::snprintf(text, sizeof text, FMT_SP_ERROR, code);
-        ReportDeviceErrorAnswer(code, text);
-        return 0;
-    }
+    if (Is(reply, "sp")) return OnRelayWriteReply(reply, len);
+    return 0;
+}
+
+int OnRelayWriteReply(const unsigned char* reply, int len) {
+    if (len != 6) return 1;
+    int code = reply[2];
+    char text[64];
+    std::snprintf(text, sizeof text, FMT_SP_ERROR, code);
+    ReportDeviceErrorAnswer(code, text);
     return 0;
 }
 

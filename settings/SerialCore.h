@@ -57,6 +57,12 @@ const char* ValidateSerialForm(SerialFormValues& form, const RelaySettings& devi
 // Reply handler installed while the serial converter window is read and open.
 int SerialReplyHandler(void* ctx, const unsigned char* reply, int len);
 
+// The answer to "SP": the 6-byte form is a device error answer, reported
+// with "設定送信エラー:SP-%02X" (the raw code character) and not counted, so
+// the write runs into its time-out instead of ending as written; any other
+// length counts. Used by the serial converter's and the gateway's handlers.
+int OnRelayWriteReply(const unsigned char* reply, int len);
+
 // "GJ" when direct, then "SJ"; 0 or -1.
 int ReadSerialSettings();
 

@@ -31,7 +31,6 @@ protected:
     void LimitFields() override;
     void FillForm() override;
     bool ValidateForm() override;
-    bool ValidatesPanelWhenRemote() const override { return false; }
     int WriteDevice(const SendFailedFn& onSendFailed, StepFailure* failure) override;
     void OnFormEnabled() override { ApplyEnablingRules(); }
 

@@ -156,8 +156,11 @@ void CSettingsFrame::OnOk() {
 void CSettingsFrame::WorkerMain() {
     auto finish = [this] { m_bWorkerRunning.store(false); };
     if (!ValidateForm()) return finish();
+    // The panel is only checked for a direct target: for a remote one it is
+    // out of view, its group settings are never written, and a check could
+    // refuse the write with a message about fields the operator cannot see.
     int panel = CSetSubG::WG_NOT_REQUESTED;
-    if (ValidatesPanelWhenRemote() || theLink.m_nNode.load() == 0) {
+    if (theLink.m_nNode.load() == 0) {
         panel = m_pSubG->ValidateWirelessGroup();
         if (panel == CSetSubG::WG_INVALID) return finish();
     }

@@ -67,9 +67,6 @@ protected:
     // Write worker: read the form (on the GUI thread), validate, show the
     // message (owned by the window) on failure. True when valid.
     virtual bool ValidateForm() = 0;
-    // Whether the panel is validated before a write (true: always; false:
-    // only when the target is direct).
-    virtual bool ValidatesPanelWhenRemote() const { return true; }
     // Write worker: the device's write commands; 0 or -1.
     virtual int WriteDevice(const SendFailedFn& onSendFailed, StepFailure* failure) = 0;
     // After the form was enabled again.

@@ -6,20 +6,22 @@
 #include "settings/SetGateway.h"
 #include "settings/SetSerial.h"
 
-CGatewayKind::CGatewayKind(QWidget* mainWindow) : m_window(std::make_unique<CSetGateway>(mainWindow)) {}
-CGatewayKind::~CGatewayKind() = default;
+CGatewayKind::CGatewayKind(QWidget* mainWindow) : m_window(new CSetGateway(mainWindow)) {}
+CGatewayKind::~CGatewayKind() { delete m_window.data(); }
 ReplyHandler CGatewayKind::Handler() const { return &GatewayReplyHandler; }
 int CGatewayKind::ReadSettings() { return ReadGatewaySettings(); }
 int CGatewayKind::RunWindow() {
+    if (!m_window) return -1;
     m_window->OpenWindow();
     return m_window->exec();
 }
 
-CSerialKind::CSerialKind(QWidget* mainWindow) : m_window(std::make_unique<CSetSerial>(mainWindow)) {}
-CSerialKind::~CSerialKind() = default;
+CSerialKind::CSerialKind(QWidget* mainWindow) : m_window(new CSetSerial(mainWindow)) {}
+CSerialKind::~CSerialKind() { delete m_window.data(); }
 ReplyHandler CSerialKind::Handler() const { return &SerialReplyHandler; }
 int CSerialKind::ReadSettings() { return ReadSerialSettings(); }
 int CSerialKind::RunWindow() {
+    if (!m_window) return -1;
     m_window->OpenWindow();
     return m_window->exec();
 }

@@ -6,6 +6,8 @@
 
 #include "app/DeviceKinds.h"
 
+#include <QPointer>
+
 #include <memory>
 
 class CSetGateway;
@@ -18,10 +20,12 @@ public:
     ReplyHandler Handler() const override;
     int ReadSettings() override;
     int RunWindow() override;
-    CSetGateway* Window() const { return m_window.get(); }
+    CSetGateway* Window() const { return m_window.data(); }
 
 private:
-    std::unique_ptr<CSetGateway> m_window;
+    // The window's parent is the main window; whichever goes first, the
+    // window is deleted once.
+    QPointer<CSetGateway> m_window;
 };
 
 class CSerialKind : public IDeviceKind {
@@ -31,8 +35,8 @@ public:
     ReplyHandler Handler() const override;
     int ReadSettings() override;
     int RunWindow() override;
-    CSetSerial* Window() const { return m_window.get(); }
+    CSetSerial* Window() const { return m_window.data(); }
 
 private:
-    std::unique_ptr<CSetSerial> m_window;
+    QPointer<CSetSerial> m_window;
 };

@@ -102,9 +102,10 @@ TEST_F(ReplyHandlers, SerialErrorAnswer) {
     EXPECT_EQ(shown[0], "設定送信エラー:SP-41");
     EXPECT_EQ(codeWhileShown, 0x41);
     EXPECT_EQ(theLink.m_nGroupWriteError.load(), 0);  // back to 0 once closed
-    // The gateway counts every "sp".
-    EXPECT_EQ(Call(&GatewayReplyHandler, std::string("spA00") + T), 1);
-    EXPECT_EQ(shown.size(), 1u);
+    // The gateway treats the error form alike: never counted as written.
+    EXPECT_EQ(Call(&GatewayReplyHandler, std::string("sp\"00") + T), 0);
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[1], "設定送信エラー:SP-22");
 }
 
 TEST_F(ReplyHandlers, GroupAnswersReachThePanelRecord) {

@@ -248,6 +248,10 @@ private slots:
             QCOMPARE(rig.sim->State(3).relay.substr(2, 2), std::string("0C"));
         }
         rig.sim->ClearFrames();
+        m_messages.clear();
+        // A group record left from an earlier direct session (no group yet)
+        // opens the hidden panel with its master switch on; it is not checked.
+        theWirelessGroup.groupNumber = GROUP_NONE;
         {
             CGatewayKind kind(&m_main);
             QCOMPARE(Prepare(kind, 4, 13, 4), 0);
@@ -278,6 +282,7 @@ private slots:
             QVERIFY(AnyContains(frames, "04GE27130400 0A000002FFFFFF00C0A800FE"));
             QVERIFY(!AnyContains(frames, "GI") && !AnyContains(frames, "GJ"));
             QCOMPARE(rig.sim->State(4).lan, std::string("27130400 0A000002FFFFFF00C0A800FE"));
+            QCOMPARE(m_messages, std::vector<QString>{Q(MSG_WG_CHANGED)});
         }
     }
 
@@ -369,7 +374,7 @@ private slots:
                 closeBox = closed;
             });
         });
-        theLink.m_nTimeoutSec = 1;
+        theLink.m_nTimeoutSec = 2;
         CSerialKind kind(&m_main);
         QCOMPARE(Prepare(kind, 0, 15, 1), 0);
         const std::string relayBefore = rig.sim->State(0).relay;
@@ -381,13 +386,15 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(answers.size() == 1, 3000);
         QCOMPARE(answers[0], std::string("設定送信エラー:SP-41"));
         QCOMPARE(theLink.m_nGroupWriteError.load(), 0x41);
-        QTRY_VERIFY_WITH_TIMEOUT(Child<QPushButton>(w, "okButton")->text() == Q("OK"), 2000);
+        // The form comes back while the message is open and the worker still
+        // waits for an answer that will not be counted.
+        QTRY_VERIFY_WITH_TIMEOUT(Child<QPushButton>(w, "okButton")->text() == Q("OK"), 1000);
         QVERIFY(Child<QLineEdit>(w, "editDestNode")->isEnabled());
-        // While the worker still waits, neither a second write nor closing.
-        if (w->IsWriteRunning()) {
-            Click(w, "cancelButton");
-            QVERIFY(w->isVisible());
-        }
+        QVERIFY(w->IsWriteRunning());
+        QVERIFY(!Shown(MSG_COMM_ERROR));
+        Click(w, "okButton");      // no second write
+        Click(w, "cancelButton");  // no closing under the worker
+        QVERIFY(w->isVisible());
         closeBox();
         QCOMPARE(theLink.m_nGroupWriteError.load(), 0);
         QTRY_VERIFY_WITH_TIMEOUT(Shown(MSG_COMM_ERROR), 4000);
@@ -396,6 +403,44 @@ private slots:
         QVERIFY(!Shown(MSG_WG_CHANGED));
         QCOMPARE(rig.sim->State(0).relay, relayBefore);
         Click(w, "cancelButton");
+        QVERIFY(!w->isVisible());
+    }
+
+    // A rejected group write: no settings file, the window stays open.
+    void groupWriteRejected() {
+        Rig rig("device 0 model 13 uid 0A0B0C0D\nfault 0 error GI 7\n", false);
+        QVERIFY(rig.ok);
+        std::vector<std::string> answers;
+        SetErrorAnswerPresenter([&](const std::string& text, std::function<void()> closed) {
+            RunOnGui([&answers, text, closed] {
+                answers.push_back(text);
+                closed();
+            });
+        });
+        int dialogs = 0;
+        SetGroupFileDialog([&](QWidget*, bool, const QString&) {
+            ++dialogs;
+            return QString();
+        });
+        theLink.m_nTimeoutSec = 1;
+        CGatewayKind kind(&m_main);
+        QCOMPARE(Prepare(kind, 0, 13, 0x0A0B0C0D), 0);
+        CSetGateway* w = kind.Window();
+        w->OpenWindow();
+        w->show();
+        GroupPanelFields f = w->Panel()->Fields();
+        f.groupPassword = "pw";
+        f.channel = "2";
+        w->Panel()->SetFields(f);
+        Click(w, "okButton");
+        QTRY_VERIFY_WITH_TIMEOUT(Shown(MSG_COMM_ERROR), 4000);
+        QCOMPARE(answers, std::vector<std::string>{"設定送信エラー:GI-07"});
+        QTRY_VERIFY_WITH_TIMEOUT(!w->IsWriteRunning(), 2000);
+        QVERIFY(w->isVisible());
+        QCOMPARE(dialogs, 0);
+        QVERIFY(!Shown(MSG_WG_PARENT_CHANGED));
+        QCOMPARE(Count(rig.sim->Frames(), "00GI"), 1);
+        w->reject();
         QVERIFY(!w->isVisible());
     }
 
