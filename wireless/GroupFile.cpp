@@ -49,6 +49,25 @@ struct FileCloser {
     }
 };
 
+// CBC has no integrity check: damage inside the record block still decrypts,
+// to garbage in the damaged 16-byte block. A record the panel could never
+// have validated is refused instead of being shown.
+bool IsPlausibleRecord(const WirelessGroupRecord& r) {
+    const auto passwordByte = [](char c, bool zeroAllowed) {
+        return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == ' ' ||
+               (zeroAllowed && c == 0);
+    };
+    if (r.nodeNumber < 1 || r.nodeNumber > 254 || r.channel < 1 || r.channel > 15 || r.commMode < 0 ||
+        r.commMode > 2 || (r.encryptionEnabled != 0 && r.encryptionEnabled != 1)) {
+        return false;
+    }
+    for (char c : r.groupPassword)
+        if (!passwordByte(c, false)) return false;
+    for (char c : r.encryptionPassword)
+        if (!passwordByte(c, true)) return false;
+    return true;
+}
+
 }  // namespace
 
 CGroupFileCipher::CGroupFileCipher() {
@@ -200,6 +219,8 @@ GroupFileResult LoadWirelessGroupFile(const std::string& path, WirelessGroupReco
     const int imageLen = cipher->DecryptBlock(recordBlock, static_cast<int>(length), image, sizeof image);
     if (imageLen != WIRELESS_RECORD_IMAGE_SIZE) return dataError(3);
 
-    *rec = RecordFromImage(image);
+    const WirelessGroupRecord loaded = RecordFromImage(image);
+    if (!IsPlausibleRecord(loaded)) return dataError(3);
+    *rec = loaded;
     return GroupFileResult{true, {}};
 }

@@ -77,6 +77,7 @@ GroupFileResult SaveWirelessGroupFile(const std::string& path, const WirelessGro
 // "ファイルを開けませんでした。", "ファイル読込エラー:V-%d" (errno of this
 // read, 0 at end of file), "ファイル読込エラー:D-%d" (1 nothing after the
 // version, 2 a block too short, 3 a block that does not decrypt or a length
-// block that is not 1..64 in digits, or a record that is not 60 bytes).
+// block that is not 1..64 in digits, or a record that is not 60 bytes or
+// holds values no validated record has: damage CBC itself does not detect).
 GroupFileResult LoadWirelessGroupFile(const std::string& path, WirelessGroupRecord* rec,
                                       CGroupFileCipher* cipher = GroupFileCipher());

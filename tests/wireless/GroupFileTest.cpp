@@ -126,6 +126,8 @@ TEST_F(GroupFileTest, DamagedFilesAreRefusedWithTheirCodeAndLeaveTheRecord) {
         {"record block cut short", cutRecord, "ファイル読込エラー:D-2"},
         {"length block damaged", flipped(17), "ファイル読込エラー:D-3"},
         {"record padding damaged", flipped(81), "ファイル読込エラー:D-3"},
+        {"record middle damaged", flipped(40), "ファイル読込エラー:D-3"},
+        {"record values out of range", Compose("001", "00064", std::string(60, 'x')), "ファイル読込エラー:D-3"},
         {"enormous length", Compose("001", "99999", img), "ファイル読込エラー:D-3"},
         {"length beyond the buffer", Compose("001", "00065", img), "ファイル読込エラー:D-3"},
         {"zero length", Compose("001", "00000", img), "ファイル読込エラー:D-3"},
@@ -133,7 +135,7 @@ TEST_F(GroupFileTest, DamagedFilesAreRefusedWithTheirCodeAndLeaveTheRecord) {
         {"signed length", Compose("001", "+0064", img), "ファイル読込エラー:D-3"},
         {"empty length text", Compose("001", "", img), "ファイル読込エラー:D-3"},
         {"length not a block multiple", Compose("001", "00060", img), "ファイル読込エラー:D-3"},
-        {"record of 40 bytes", Compose("001", "00048", std::string(40, 'x')), "ファイル読込エラー:D-3"},
+        {"record of 40 bytes", Compose("001", "00048", img.substr(0, 40)), "ファイル読込エラー:D-3"},
     };
     for (const auto& c : cases) {
         WirelessGroupRecord rec = sentinel;

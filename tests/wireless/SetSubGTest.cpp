@@ -5,6 +5,7 @@
 #include "wireless/SetSubG.h"
 #include "wireless/SetSubG_Wait.h"
 #include "wireless/WirelessUi.h"
+#include "link/ErrorAnswer.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -145,6 +146,28 @@ private slots:
         QCOMPARE(proposed, QStringLiteral("KORZ_0012ABCD.krz"));
         QCOMPARE(m_messages, QStringList{QStringLiteral("親機として設定を変更しました。無線設定保存ダイアログを開きます。")});
         QCOMPARE(QFileInfo(target).size(), qint64(83));
+    }
+
+    void deviceErrorAnswerNeverBlocksTheReceiveThread() {
+        CSetSubG owner;
+        InstallErrorAnswerPresenter(&owner);
+        std::atomic<bool> returned{false};
+        std::atomic<int> counted{-1};
+        std::thread receiver([&] {
+            const unsigned char gi[] = {'g', 'i', ' ', ' ', 0x25, REPLY_TERMINATOR};
+            counted = OnWirelessGroupWriteReply(gi, 6);
+            returned = true;
+        });
+        // The GUI runs no events meanwhile: a presenter that waited for it would never return.
+        QDeadlineTimer deadline(2000);
+        while (!returned && !deadline.hasExpired()) std::this_thread::yield();
+        QVERIFY(returned);
+        receiver.join();
+        QCOMPARE(counted.load(), 0);
+        QCOMPARE(theLink.m_nGroupWriteError.load(), 5);  // held while the box is up
+        QTRY_COMPARE_WITH_TIMEOUT(m_messages, QStringList{QStringLiteral("設定送信エラー:GI-05")}, 3000);
+        QCOMPARE(theLink.m_nGroupWriteError.load(), 0);
+        SetErrorAnswerPresenter({});
     }
 
     void waitDialogShowsTheOutcome_data() {
