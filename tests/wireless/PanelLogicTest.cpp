@@ -113,13 +113,6 @@ TEST(GroupValidation, StoresPaddedValuesAndKeepsEarlierStepsOnFailure) {
     EXPECT_EQ(std::string(rec.groupPassword, 8), "a b1c   ");
     EXPECT_EQ(std::string(rec.encryptionPassword, 32), "Secret" + std::string(26, ' '));
     EXPECT_EQ(rec.nodeNumber, 1);
-    EXPECT_EQ(rec.groupNumber, GROUP_NONE);
-
-    // Encryption off keeps whatever key the record had.
-    WirelessGroupRecord zeroKey;
-    f.encryption = false;
-    ASSERT_EQ(ValidateGroupFields(f, &zeroKey).result, 1);
-    EXPECT_EQ(std::string(zeroKey.encryptionPassword, 32), std::string(32, '\0'));
 
     // A failing channel leaves the group number and password already taken.
     GroupPanelFields bad = Valid(WG_ROLE_CHILD_MANUAL);

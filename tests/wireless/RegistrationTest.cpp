@@ -1,4 +1,3 @@
-#include "link/ErrorAnswer.h"
 #include "tests/wireless/SimLink.h"
 #include "wireless/GroupPanelLogic.h"
 #include "wireless/RegistrationPoller.h"
@@ -100,24 +99,6 @@ TEST(WirelessGroupExchange, ReadThenWriteAsChildAndParent) {
     ASSERT_EQ(SendWirelessGroupWrite(), GW_OK);
     EXPECT_EQ(theWirelessGroup.groupNumber, 0x0012ABCDu);
     EXPECT_EQ(link.sim().State(0).lastGroupWrite.substr(2, 10), "0012ABCD07");
-}
-
-TEST(WirelessGroupExchange, DeviceErrorAnswerRunsIntoTheTimeout) {
-    SimLink link(std::string(kDevice) + "fault 0 error GI 7\n", 1);
-    ASSERT_TRUE(link.ok()) << link.error();
-    std::atomic<int> codeSeen{-1};
-    SetErrorAnswerPresenter([&](const std::string& text, std::function<void()> closed) {
-        if (text == "設定送信エラー:GI-07") codeSeen = theLink.m_nGroupWriteError.load();
-        closed();
-    });
-    theWirelessGroup.nodeNumber = 5;
-    theWirelessGroup.channel = 1;
-    std::memset(theWirelessGroup.groupPassword, 'a', 8);
-    EXPECT_EQ(SendWirelessGroupWrite(), GW_TIMEOUT);
-    EXPECT_EQ(theLink.m_nError.load(), LINK_E_TIMEOUT);
-    EXPECT_EQ(codeSeen.load(), 7);
-    EXPECT_EQ(theLink.m_nGroupWriteError.load(), 0);
-    SetErrorAnswerPresenter({});
 }
 
 }  // namespace

@@ -219,27 +219,6 @@ private slots:
         QVERIFY(teardown.elapsed() < 400);  // at most one send, not a poll cycle
         QCOMPARE(theLink.m_nPending.load(), 0);
     }
-
-    void childCompletionRunsTheWaitModally() {
-        SimLink link("device 0 model 13\ngq 0\n");
-        QVERIFY2(link.ok(), link.error().c_str());
-        CSetSubG panel;
-        Click(&panel, "radChildManual");
-        Type(&panel, "edtGroupNumber", "1234");
-        Type(&panel, "edtGroupPassword", "pw");
-        Type(&panel, "edtNode", "2");
-        QCOMPARE(panel.ValidateWirelessGroup(), int(CSetSubG::WG_VALID));
-        QElapsedTimer clock;
-        clock.start();
-        QTimer closer;  // closes the wait once it succeeded, or at its deadline
-        QObject::connect(&closer, &QTimer::timeout, [&] {
-            auto* dlg = qobject_cast<CSetSubG_Wait*>(QApplication::activeModalWidget());
-            if (dlg && (dlg->WaitState() == WAIT_SUCCEEDED || clock.elapsed() > 5000)) dlg->accept();
-        });
-        closer.start(20);
-        QVERIFY(panel.FinishWirelessGroupChange());
-        QCOMPARE(theLink.m_nPending.load(), 0);
-    }
 };
 
 QTEST_MAIN(SetSubGTest)
