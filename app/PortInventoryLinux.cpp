@@ -6,7 +6,9 @@
 
 #include <libudev.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <unistd.h>
 #include <string>
 
 namespace {
@@ -85,6 +87,15 @@ bool ListSerialPorts(std::vector<PortItem>* items) {
     }
     udev_enumerate_unref(en);
     udev_unref(u);
+    if (const char* extra = std::getenv("RZSET_EXTRA_PORTS")) {
+        for (PortItem& item : ParseExtraPorts(extra)) {
+            if (static_cast<int>(items->size()) >= PORT_TABLE_SIZE) break;
+            if (::access(item.second.c_str(), F_OK) != 0) continue;  // only paths that exist now
+            items->push_back(std::move(item));
+            any = true;
+        }
+        ok = true;
+    }
     return ok && any;
 }
 

@@ -51,6 +51,23 @@ std::string FormatTtyFriendlyName(const std::string& description, const std::str
     return desc + " (" + deviceName + ")";
 }
 
+std::vector<PortItem> ParseExtraPorts(const std::string& list) {
+    std::vector<PortItem> items;
+    std::size_t start = 0;
+    while (start <= list.size()) {
+        std::size_t end = list.find(':', start);
+        if (end == std::string::npos) end = list.size();
+        const std::string path = list.substr(start, end - start);
+        if (!path.empty()) {
+            const std::size_t slash = path.rfind('/');
+            const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+            items.emplace_back(FormatTtyFriendlyName("Virtual Serial Port", name, false), path);
+        }
+        start = end + 1;
+    }
+    return items;
+}
+
 void FillPortTable(PortTable* table, const std::vector<PortItem>& items, bool parseComNames) {
     table->Clear();
     for (const PortItem& item : items) {

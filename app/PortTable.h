@@ -45,6 +45,11 @@ bool ParseComFriendlyName(const std::string& friendlyName, int* comNumber);
 // the USB bus always carries "USB" in its name, so that it is preselected.
 std::string FormatTtyFriendlyName(const std::string& description, const std::string& deviceName, bool onUsb);
 
+// Extra ports named by the operator's environment (RZSET_EXTRA_PORTS: device
+// paths separated by ':'; pseudo-terminals of a simulator, serial bridges),
+// listed after the hardware ports as "Virtual Serial Port (<name>)".
+std::vector<PortItem> ParseExtraPorts(const std::string& list);
+
 // Fills a table from an inventory: Linux items are taken as they are; with
 // parseComNames the Windows rule decides which names become entries.
 void FillPortTable(PortTable* table, const std::vector<PortItem>& items, bool parseComNames);

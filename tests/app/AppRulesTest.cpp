@@ -275,3 +275,11 @@ TEST(PortSelectionTest, PreselectionAndRefreshRules) {
     EXPECT_EQ(none.direct, -1);
     EXPECT_EQ(none.gateway, -1);
 }
+
+TEST(PortNames, ExtraPortsFromEnvironmentText) {
+    const std::vector<PortItem> items = ParseExtraPorts("/tmp/rzsim/ttyRZ0::/dev/pts/7:");
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(items[0], (PortItem{"Virtual Serial Port (ttyRZ0)", "/tmp/rzsim/ttyRZ0"}));
+    EXPECT_EQ(items[1], (PortItem{"Virtual Serial Port (7)", "/dev/pts/7"}));
+    EXPECT_TRUE(ParseExtraPorts("").empty());
+}
