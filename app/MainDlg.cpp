@@ -491,11 +491,9 @@ void CKORVELT_RZsetDlg::OnWatchdogTick() {
 // ---------------------------------------------------------------- keys, end
 
 bool CKORVELT_RZsetDlg::eventFilter(QObject* watched, QEvent* e) {
-    if (e->type() == QEvent::KeyPress || e->type() == QEvent::ShortcutOverride) {
+    if (e->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(e)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            if (e->type() == QEvent::KeyPress) return true;
-        }
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) return true;
     }
     return QDialog::eventFilter(watched, e);
 }
