@@ -100,6 +100,11 @@ void CSettingsFrame::OpenWindow() {
     }
     for (const auto& [w, rect] : m_designGeometry) w->setGeometry(rect);
     setFixedSize(m_designSize);
+    // The owner may have disabled its whole widget tree (this window
+    // included) while it was busy: start from everything enabled; the
+    // panel's and the form's own rules below disable what they must.
+    setEnabled(true);
+    for (QWidget* w : findChildren<QWidget*>()) w->setEnabled(true);
 
     // 1. icon
     setWindowIcon(QApplication::windowIcon());
