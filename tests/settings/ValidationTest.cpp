@@ -223,36 +223,6 @@ TEST(SerialForm, DeviceValuesOutsideTheGroups) {
     EXPECT_EQ(out.m_nPacketFlags, 12 | 2);
 }
 
-TEST(SerialForm, Filling) {
-    const struct {
-        int flags;
-        bool checked;
-        const char* first;
-        const char* second;
-        int extra;
-    } cases[] = {
-        {0, false, "", "", 0}, {1, true, "0D", "", 0}, {2 | 4, true, "0D", "0A", 1}, {8, false, "", "", 2},
-    };
-    for (const auto& c : cases) {
-        RelaySettings d = Device();
-        d.m_nPacketFlags = c.flags;
-        d.m_nEndChar1 = 0x0D;
-        d.m_nEndChar2 = 0x0A;
-        SerialFormValues f = SerialFormFromSettings(d);
-        EXPECT_EQ(f.endCharEnabled, c.checked) << c.flags;
-        EXPECT_EQ(f.endChar1, c.first) << c.flags;
-        EXPECT_EQ(f.endChar2, c.second) << c.flags;
-        EXPECT_EQ(f.extraBytes, c.extra) << c.flags;
-    }
-    RelaySettings d = Device();
-    d.m_nDestNode = 0;
-    d.m_nCharFormat = 8;
-    EXPECT_EQ(SerialFormFromSettings(d).destNode, "");
-    EXPECT_EQ(SerialFormFromSettings(d).parity, 1);
-    d.m_nCharFormat = 4;
-    EXPECT_EQ(SerialFormFromSettings(d).parity, 2);
-}
-
 TEST(SerialForm, EnablingRules) {
     const struct {
         int mode;
