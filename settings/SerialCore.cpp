@@ -65,7 +65,7 @@ const char* ValidateSerialForm(SerialFormValues& form, const RelaySettings& devi
     int dataBits = form.dataBits != NO_CHOICE ? form.dataBits : (device.m_nCharFormat & 1);
     int stopBits = form.stopBits != NO_CHOICE ? form.stopBits << 1 : (device.m_nCharFormat & 2);
     static const int kParity[] = {0, 8, 4};
-    int parity = form.parity != NO_CHOICE ? kParity[form.parity] : (device.m_nCharFormat & 0x0C);
+    int parity = form.parity >= 0 && form.parity < 3 ? kParity[form.parity] : (device.m_nCharFormat & 0x0C);
     out.m_nCharFormat = dataBits | stopBits | parity;
     out.m_nFlowControl = form.flowControl != NO_CHOICE ? form.flowControl : device.m_nFlowControl;
     if (dataBits == 1 && stopBits == 0 && parity == 0) return MSG_CHAR_FORMAT_7N1;
@@ -94,7 +94,8 @@ const char* ValidateSerialForm(SerialFormValues& form, const RelaySettings& devi
         out.m_nEndChar2 = static_cast<std::int32_t>(ParseHexField(second.c_str(), 2));
     }
     static const int kExtra[] = {0, 4, 8};
-    out.m_nPacketFlags += form.extraBytes != NO_CHOICE ? kExtra[form.extraBytes] : (device.m_nPacketFlags & 0x0C);
+    out.m_nPacketFlags +=
+        form.extraBytes >= 0 && form.extraBytes < 3 ? kExtra[form.extraBytes] : (device.m_nPacketFlags & 0x0C);
     return nullptr;
 }
 

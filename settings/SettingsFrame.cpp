@@ -9,7 +9,6 @@
 #include "wireless/WirelessGroup.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
