@@ -181,6 +181,7 @@ int CKORVELT_RZsetDlg::ValidateTarget(bool forSearch) {
 
 void CKORVELT_RZsetDlg::ApplyBusyLook() {
     for (QWidget* w : findChildren<QWidget*>()) {
+        if (w->window() != this) continue;  // the settings windows are children, not controls
         if (w == m_ui->labelVersion || w == m_ui->progressBar) continue;
         w->setEnabled(false);
     }
@@ -190,7 +191,8 @@ void CKORVELT_RZsetDlg::ApplyBusyLook() {
 }
 
 void CKORVELT_RZsetDlg::ApplyRestore() {
-    for (QWidget* w : findChildren<QWidget*>()) w->setEnabled(true);
+    for (QWidget* w : findChildren<QWidget*>())
+        if (w->window() == this) w->setEnabled(true);
     m_ui->buttonConnect->setText(Txt(TXT_MAIN_CONNECT));
     m_bBusyLook = false;
     UpdateControlStates();
