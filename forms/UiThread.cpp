@@ -6,7 +6,10 @@
 #include <QMessageBox>
 #include <QThread>
 
+#include <condition_variable>
 #include <cstdio>
+#include <deque>
+#include <memory>
 #include <mutex>
 
 namespace {
@@ -37,8 +40,34 @@ bool IsGuiThread() {
            QThread::currentThread() == QCoreApplication::instance()->thread();
 }
 
+// Calls for the GUI thread wait in this queue; a posted drain runs them in
+// order. The queue's own mutex (not only the toolkit's event queue) orders
+// what the caller wrote before the call with what the call reads, so that
+// race checkers see the hand-over too.
+namespace {
+std::mutex g_queueMutex;
+std::deque<std::function<void()>> g_queue;
+
+void DrainGuiQueue() {
+    for (;;) {
+        std::function<void()> fn;
+        {
+            std::lock_guard<std::mutex> lock(g_queueMutex);
+            if (g_queue.empty()) return;
+            fn = std::move(g_queue.front());
+            g_queue.pop_front();
+        }
+        fn();
+    }
+}
+}  // namespace
+
 void RunOnGui(std::function<void()> fn) {
-    QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(fn), Qt::QueuedConnection);
+    {
+        std::lock_guard<std::mutex> lock(g_queueMutex);
+        g_queue.push_back(std::move(fn));
+    }
+    QMetaObject::invokeMethod(QCoreApplication::instance(), &DrainGuiQueue, Qt::QueuedConnection);
 }
 
 void RunOnGuiBlocking(std::function<void()> fn) {
@@ -46,8 +75,22 @@ void RunOnGuiBlocking(std::function<void()> fn) {
         fn();
         return;
     }
-    QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(fn),
-                              Qt::BlockingQueuedConnection);
+    struct Completion {
+        std::mutex mutex;
+        std::condition_variable cv;
+        bool done = false;
+    };
+    auto completion = std::make_shared<Completion>();
+    RunOnGui([fn = std::move(fn), completion] {
+        fn();
+        {
+            std::lock_guard<std::mutex> lock(completion->mutex);
+            completion->done = true;
+        }
+        completion->cv.notify_all();
+    });
+    std::unique_lock<std::mutex> lock(completion->mutex);
+    completion->cv.wait(lock, [&] { return completion->done; });
 }
 
 void ShowMessage(QWidget* owner, const QString& text) {
