@@ -1,5 +1,6 @@
 #include "app/AppStart.h"
 
+#include <QApplication>
 #include <QFont>
 #include <QFontDatabase>
 #include <QStringList>
@@ -12,5 +13,10 @@ void InstallFormFont() {
     QStringList present;
     for (const QString& family : candidates)
         if (families.contains(family)) present << family;
-    if (!present.isEmpty()) QFont::insertSubstitutions(QStringLiteral("MS UI Gothic"), present);
+    if (!present.isEmpty()) {
+        QFont::insertSubstitutions(QStringLiteral("MS UI Gothic"), present);
+        QFont::insertSubstitutions(QStringLiteral("ＭＳ ゴシック"), present);
+    }
+    // Every window of the program uses the form font, not only the main one.
+    QApplication::setFont(QFont(QStringLiteral("MS UI Gothic"), 9));
 }

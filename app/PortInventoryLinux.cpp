@@ -88,12 +88,14 @@ bool ListSerialPorts(std::vector<PortItem>* items) {
     udev_enumerate_unref(en);
     udev_unref(u);
     if (const char* extra = std::getenv("RZSET_EXTRA_PORTS")) {
-        for (PortItem& item : ParseExtraPorts(extra)) {
-            if (static_cast<int>(items->size()) >= PORT_TABLE_SIZE) break;
-            if (::access(item.second.c_str(), F_OK) != 0) continue;  // only paths that exist now
-            items->push_back(std::move(item));
-            any = true;
-        }
+        // Listed first: whoever names a port explicitly wants it preselected
+        // when no USB adapter is attached.
+        std::vector<PortItem> named;
+        for (PortItem& item : ParseExtraPorts(extra))
+            if (::access(item.second.c_str(), F_OK) == 0) named.push_back(std::move(item));  // only paths that exist now
+        items->insert(items->begin(), named.begin(), named.end());
+        if (static_cast<int>(items->size()) > PORT_TABLE_SIZE) items->resize(PORT_TABLE_SIZE);
+        any = any || !named.empty();
         ok = true;
     }
     return ok && any;

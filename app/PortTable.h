@@ -47,7 +47,7 @@ std::string FormatTtyFriendlyName(const std::string& description, const std::str
 
 // Extra ports named by the operator's environment (RZSET_EXTRA_PORTS: device
 // paths separated by ':'; pseudo-terminals of a simulator, serial bridges),
-// listed after the hardware ports as "Virtual Serial Port (<name>)".
+// listed before the hardware ports as "Virtual Serial Port (<name>)".
 std::vector<PortItem> ParseExtraPorts(const std::string& list);
 
 // Fills a table from an inventory: Linux items are taken as they are; with
