@@ -91,13 +91,12 @@ TEST_F(LinkTest, FramesCarryTheNodePrefixAndTerminator) {
         ASSERT_EQ(theLink.SendCommand(c.command), 0);
         EXPECT_EQ(peer.ReadFrame(), c.wire);
     }
-}
-
-TEST_F(LinkTest, ResetCommandAwaitsNothing) {
-    OpenPair();
+    // Five commands await replies; the reset command awaits none.
+    EXPECT_EQ(theLink.m_nPending.load(), 5);
+    theLink.SetPending(0);
     ASSERT_EQ(theLink.SendCommand("RSET/\xC8"), 0);
     EXPECT_EQ(theLink.m_nPending.load(), 0);
-    auto t0 = Clock::now();
+    const auto t0 = Clock::now();
     EXPECT_EQ(theLink.WaitReplies(5), 1);
     EXPECT_LT(MsSince(t0), 100);
 }
@@ -207,27 +206,25 @@ TEST_F(LinkTest, ExtraRepliesNeverDriveTheCountBelowZero) {
     EXPECT_EQ(theLink.m_nPending.load(), 0);
 }
 
-TEST_F(LinkTest, OverlongReplyIsDroppedAndTheNextOneIsIntact) {
-    OpenPair();
-    ASSERT_EQ(theLink.SendCommand("GK\xC8"), 0);
-    peer.Send("00gk" + std::string(300, 'x'));  // no terminator for far too long
-    peer.Send(Frame("tail-of-the-long-one"));
-    peer.Send(Frame("00gk good"));
-    ASSERT_EQ(theLink.WaitReplies(2), 1);
-    auto replies = recorder.Replies();
-    ASSERT_EQ(replies.size(), 1u);
-    EXPECT_EQ(replies[0], "gk good\xC8");
-}
-
-TEST_F(LinkTest, ExactlyFullBufferIsTooLong) {
-    OpenPair();
-    ASSERT_EQ(theLink.SendCommand("GK\xC8"), 0);
-    peer.Send("00gk" + std::string(LINK_RX_BUFFER_SIZE - 5, 'y') + "\xC8");  // 128 bytes in all
-    peer.Send(Frame("00gk ok"));
-    ASSERT_EQ(theLink.WaitReplies(2), 1);
-    auto replies = recorder.Replies();
-    ASSERT_EQ(replies.size(), 1u);
-    EXPECT_EQ(replies[0], "gk ok\xC8");
+TEST_F(LinkTest, OverlongRepliesAreDroppedAndTheNextOneIsIntact) {
+    const std::string cases[] = {
+        // far too long, its tail arriving later with the terminator
+        "00gk" + std::string(300, 'x') + Frame("tail-of-the-long-one"),
+        // exactly filling the buffer, terminator included
+        "00gk" + std::string(LINK_RX_BUFFER_SIZE - 5, 'y') + "\xC8",
+    };
+    for (const std::string& overlong : cases) {
+        OpenPair();
+        ASSERT_EQ(theLink.SendCommand("GK\xC8"), 0);
+        peer.Send(overlong);
+        peer.Send(Frame("00gk good"));
+        ASSERT_EQ(theLink.WaitReplies(2), 1);
+        auto replies = recorder.Replies();
+        ASSERT_EQ(replies.size(), 1u);
+        EXPECT_EQ(replies[0], "gk good\xC8");
+        theLink.Close();
+        recorder.replies.clear();
+    }
 }
 
 TEST_F(LinkTest, OpenDrainsWhatTheDeviceSentBefore) {
@@ -278,7 +275,12 @@ TEST_F(LinkTest, PeerCloseIsDisconnectedAndEndsAWaitAtOnce) {
     EXPECT_EQ(theLink.m_nState.load(), LINK_CLOSED);
 }
 
-TEST_F(LinkTest, ClosedAndDoubleOpenedLinks) {
+TEST_F(LinkTest, ClosedMissingAndDoubleOpenedLinks) {
+    theLink.m_nMode = LINK_SERIAL;
+    theLink.m_strComPort = "/dev/does-not-exist-rz";
+    EXPECT_EQ(theLink.Open(), -1);
+    EXPECT_EQ(theLink.m_nError.load(), ENOENT);  // the platform's own error number
+    EXPECT_EQ(theLink.m_nState.load(), LINK_CLOSED);
     EXPECT_EQ(theLink.SendCommand("MD\xC8"), -1);
     EXPECT_EQ(theLink.m_nError.load(), LINK_E_NOT_OPEN);
     theLink.SetPending(0);
@@ -388,14 +390,6 @@ TEST_F(LinkTest, SerialPortIsRawAndExclusive) {
     EXPECT_EQ(theLink.WaitReplies(5), 0);
     EXPECT_TRUE(IsLinkLostError(theLink.m_nError.load())) << theLink.m_nError.load();
     theLink.Close();
-    EXPECT_EQ(theLink.m_nState.load(), LINK_CLOSED);
-}
-
-TEST_F(LinkTest, MissingSerialPortFailsWithThePlatformError) {
-    theLink.m_nMode = LINK_SERIAL;
-    theLink.m_strComPort = "/dev/does-not-exist-rz";
-    EXPECT_EQ(theLink.Open(), -1);
-    EXPECT_EQ(theLink.m_nError.load(), ENOENT);
     EXPECT_EQ(theLink.m_nState.load(), LINK_CLOSED);
 }
 
