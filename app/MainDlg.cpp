@@ -223,6 +223,16 @@ void CKORVELT_RZsetDlg::Message(const QString& text) {
     ShowMessage(this, text);
 }
 
+bool CKORVELT_RZsetDlg::OpenLink() {
+    if (theLink.Open() >= 0) return true;
+    const int err = theLink.m_nError;
+    if (theLink.m_nMode == LINK_TCP && err == LINK_E_TIMEOUT)
+        Message(Txt(MSG_GATEWAY_UNREACHABLE));
+    else
+        Message(FormatText(MSG_CONNECT_ERROR_CODE, err));
+    return false;
+}
+
 void CKORVELT_RZsetDlg::CloseLink() {
     std::lock_guard<std::mutex> lock(m_closeMutex);
     theLink.Close();
@@ -315,14 +325,7 @@ void CKORVELT_RZsetDlg::OnConnect() {
     JoinWorkers();
     m_bIdentified = false;
     theLink.SetReplyHandler(this, &CKORVELT_RZsetDlg::MainReplyHandler);
-    if (theLink.Open() < 0) {
-        const int err = theLink.m_nError;
-        if (theLink.m_nMode == LINK_TCP && err == LINK_E_TIMEOUT)
-            Message(Txt(MSG_GATEWAY_UNREACHABLE));
-        else
-            Message(FormatText(MSG_CONNECT_ERROR_CODE, err));
-        return;
-    }
+    if (!OpenLink()) return;
     theLink.m_nNode = node;
     m_nPhase = PHASE_IDENTIFY;
     EnterBusy(false);
@@ -337,14 +340,7 @@ void CKORVELT_RZsetDlg::OnNodeSearch() {
     m_nTargetNode = node;
     JoinWorkers();
     theLink.SetReplyHandler(this, &CKORVELT_RZsetDlg::MainReplyHandler);
-    if (theLink.Open() < 0) {
-        const int err = theLink.m_nError;
-        if (theLink.m_nMode == LINK_TCP && err == LINK_E_TIMEOUT)
-            Message(Txt(MSG_GATEWAY_UNREACHABLE));
-        else
-            Message(FormatText(MSG_CONNECT_ERROR_CODE, err));
-        return;
-    }
+    if (!OpenLink()) return;
     m_nPhase = PHASE_NODE_SEARCH;
     EnterBusy(true);
     // The search window is modal on the GUI thread; it starts once this

@@ -88,6 +88,8 @@ private:
     void ApplyBusyLook();
     void ApplyRestore();
     void ShowProgress(bool show);
+    // Opens the link; on failure shows the connection message and returns false.
+    bool OpenLink();
     void CloseLink();
     void Message(const QString& text);
     void JoinWorkers();

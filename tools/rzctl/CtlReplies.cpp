@@ -6,32 +6,20 @@
 #include <cctype>
 #include <cstdio>
 
-bool ParseIdentityReply(const unsigned char* reply, int len, CtlIdentity* identity) {
-    if (len < 3) return false;
-    if (reply[0] == 'm' && reply[1] == 'd' && (len == 5 || len == 6)) {
+bool TakeIdentity(const MainReply& reply, CtlIdentity* identity) {
+    if (!reply.parsed) return false;
+    if (reply.kind == MainReply::ModelCode) {
         identity->haveModel = true;
-        identity->code = reply[3] - 32;
-        identity->ext = (identity->code == MODEL_EXTENDED && len == 6) ? reply[4] - 32 : 0;
+        identity->code = reply.modelCode;
+        identity->ext = reply.modelExt;
         return true;
     }
-    if (reply[0] == 'g' && reply[1] == 's' && len == 11) {
+    if (reply.kind == MainReply::UnitId) {
         identity->haveUid = true;
-        identity->uid = ParseHexField(reply + 2, 8);
+        identity->uid = reply.uid;
         return true;
     }
     return false;
-}
-
-std::optional<CtlNode> ParseSearchReply(const unsigned char* reply, int len) {
-    if (len < 7 || len > 10 || reply[0] != 's' || reply[1] != 'n') return std::nullopt;
-    CtlNode n;
-    n.node = static_cast<int>(ParseHexField(reply + 2, 2));
-    n.id = 0x2F - reply[4];
-    n.code = reply[5] - 0x20;
-    n.ext = n.code == MODEL_EXTENDED ? reply[6] - 0x20 : 0;
-    if ((len == 9 || len == 10) && reply[len - 3] != 'N')
-        n.rssi = static_cast<int>(ParseHexField(reply + len - 3, 2)) - 256;
-    return n;
 }
 
 std::string FormatIdentity(const CtlIdentity& identity) {
@@ -42,9 +30,9 @@ std::string FormatIdentity(const CtlIdentity& identity) {
            "uid: " + uid + "\n";
 }
 
-std::string FormatNode(const CtlNode& node) {
-    std::string line = "node " + std::to_string(node.node) + " model " + GetModelName(node.code, node.ext);
-    line += " id " + (node.code < 13 ? std::to_string(node.id) : std::string("-"));
+std::string FormatNode(const NodeAnswer& node) {
+    std::string line = "node " + std::to_string(node.node) + " model " + GetModelName(node.model, node.ext);
+    line += " id " + (node.model < 13 ? std::to_string(node.id) : std::string("-"));
     line += " rssi " + (node.rssi ? std::to_string(*node.rssi) : std::string("-"));
     return line;
 }

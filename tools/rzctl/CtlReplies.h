@@ -1,9 +1,11 @@
-// Reply parsing and output formatting of rzctl, kept apart from main() so
-// that the tests can drive them.
+// Output formatting of rzctl, kept apart from main() so that the tests can
+// drive it. Replies are parsed by the main window's own toolkit-free rules
+// (app/ConnectRules.h), so the client and the desktop tool read them alike.
 #pragma once
 
+#include "app/ConnectRules.h"
+
 #include <cstdint>
-#include <optional>
 #include <string>
 
 struct CtlIdentity {
@@ -14,23 +16,13 @@ struct CtlIdentity {
     std::uint32_t uid = 0;
 };
 
-struct CtlNode {
-    int node = 0;
-    int code = 0;
-    int ext = 0;
-    int id = 0;
-    std::optional<int> rssi;  // dBm
-};
-
-// "md" (5 or 6 bytes with the terminator) and "gs" (11); false for others.
-bool ParseIdentityReply(const unsigned char* reply, int len, CtlIdentity* identity);
-// "sn" of 7..10 bytes; nullopt for other lengths.
-std::optional<CtlNode> ParseSearchReply(const unsigned char* reply, int len);
+// Takes what an "md" or "gs" reply carries; false for anything else.
+bool TakeIdentity(const MainReply& reply, CtlIdentity* identity);
 
 // The four lines of "identify".
 std::string FormatIdentity(const CtlIdentity& identity);
 // "node <n> model <name> id <id or -> rssi <dBm or ->"
-std::string FormatNode(const CtlNode& node);
+std::string FormatNode(const NodeAnswer& node);
 
 // "\xHH" escapes in a command text become bytes; other text is kept.
 std::string UnescapeText(const std::string& text);

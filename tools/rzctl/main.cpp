@@ -48,19 +48,19 @@ CtlIdentity g_identity;
 int g_answers = 0;
 
 int IdentifyHandler(void*, const unsigned char* reply, int len) {
-    if (len < 3) return 0;
-    const bool served = (reply[0] == 'm' && reply[1] == 'd') || (reply[0] == 'g' && reply[1] == 's');
-    if (!served) return 0;
+    const MainReply r = ParseMainReply(reply, len);
+    if (r.kind != MainReply::ModelCode && r.kind != MainReply::UnitId) return 0;
     std::lock_guard<std::mutex> lock(g_outMutex);
-    ParseIdentityReply(reply, len, &g_identity);
+    TakeIdentity(r, &g_identity);
     return 1;  // a served mnemonic counts at any length
 }
 
 int SearchHandler(void*, const unsigned char* reply, int len) {
-    if (len < 3 || reply[0] != 's' || reply[1] != 'n') return 0;
-    if (auto node = ParseSearchReply(reply, len)) {
+    const MainReply r = ParseMainReply(reply, len);
+    if (r.kind != MainReply::Node) return 0;
+    if (r.parsed) {
         std::lock_guard<std::mutex> lock(g_outMutex);
-        std::cout << FormatNode(*node) << std::endl;
+        std::cout << FormatNode(r.node) << std::endl;
         ++g_answers;
     }
     return 1;

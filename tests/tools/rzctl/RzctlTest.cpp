@@ -13,44 +13,26 @@ namespace {
 
 const unsigned char* U(const char* s) { return reinterpret_cast<const unsigned char*>(s); }
 
-TEST(RzctlReplies, SearchAnswersByLength) {
+TEST(RzctlReplies, LinesOfIdentifyAndSearch) {
     struct {
         const char* reply;
-        bool parsed;
-        const char* line;
+        const char* line;  // "" when the answer is not listed
     } const cases[] = {
-        {"sn05.!B5\xC8", true, "node 5 model TQ-110-RZ id 1 rssi -75"},
-        {"sn05.!NN\xC8", true, "node 5 model TQ-110-RZ id 1 rssi -"},
-        {"sn0A,(\xC8", true, "node 10 model TQ-150-RZ id 3 rssi -"},
-        {"sn02-/!C4\xC8", true, "node 2 model VM-310-RZ id - rssi -60"},
-        {"snFE..B0\xC8", true, "node 254 model TQ-RZ900E id - rssi -80"},  // 14 = '.'
-        {"sn05.\xC8", false, ""},
-        {"sn05.!B5xyz\xC8", false, ""},
-        {"sj05.!B5\xC8", false, ""},
+        {"sn05.!B5\xC8", "node 5 model TQ-110-RZ id 1 rssi -75"},
+        {"sn05.!NN\xC8", "node 5 model TQ-110-RZ id 1 rssi -"},
+        {"sn02-/!C4\xC8", "node 2 model VM-310-RZ id - rssi -60"},
+        {"snFE..B0\xC8", "node 254 model TQ-RZ900E id - rssi -80"},
+        {"sn05.\xC8", ""},
     };
     for (const auto& c : cases) {
-        const int len = static_cast<int>(std::string(c.reply).size());
-        auto node = ParseSearchReply(U(c.reply), len);
-        ASSERT_EQ(node.has_value(), c.parsed) << c.reply;
-        if (node) EXPECT_EQ(FormatNode(*node), c.line);
+        const MainReply r = ParseMainReply(U(c.reply), static_cast<int>(std::string(c.reply).size()));
+        EXPECT_EQ(r.parsed ? FormatNode(r.node) : "", c.line) << c.reply;
     }
-}
-
-TEST(RzctlReplies, IdentityOnlyFromExactLengths) {
     CtlIdentity id;
-    EXPECT_TRUE(ParseIdentityReply(U("md /!\xC8"), 6, &id));
-    EXPECT_EQ(id.code, 15);
-    EXPECT_EQ(id.ext, 1);
-    EXPECT_TRUE(ParseIdentityReply(U("md .\xC8"), 5, &id));
-    EXPECT_EQ(id.code, 14);
-    EXPECT_EQ(id.ext, 0);
-    CtlIdentity fresh;
-    EXPECT_FALSE(ParseIdentityReply(U("md .!!\xC8"), 7, &fresh));
-    EXPECT_FALSE(fresh.haveModel);
-    EXPECT_FALSE(ParseIdentityReply(U("gs12AB\xC8"), 7, &fresh));
-    EXPECT_TRUE(ParseIdentityReply(U("gs00a1beef\xC8"), 11, &fresh));
-    EXPECT_EQ(fresh.uid, 0x00A1BEEFu);
-    EXPECT_EQ(FormatIdentity(id), "model: TQ-RZ900E\ncode: 14\next: 0\nuid: 00000000\n");
+    EXPECT_TRUE(TakeIdentity(ParseMainReply(U("md /!\xC8"), 6), &id));
+    EXPECT_TRUE(TakeIdentity(ParseMainReply(U("gs00a1beef\xC8"), 11), &id));
+    EXPECT_FALSE(TakeIdentity(ParseMainReply(U("md .!!\xC8"), 7), &id));  // wrong length: nothing taken
+    EXPECT_EQ(FormatIdentity(id), "model: VM-310-RZ\ncode: 15\next: 1\nuid: 00A1BEEF\n");
 }
 
 TEST(RzctlReplies, EscapesRoundTrip) {
