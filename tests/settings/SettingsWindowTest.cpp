@@ -14,9 +14,15 @@
 #include "tools/rzsim/Simulator.h"
 #include "wireless/GroupFile.h"
 #include "wireless/SetSubG.h"
+#include "wireless/SetSubG_Wait.h"
 #include "wireless/WirelessUi.h"
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTimer>
 #include <QComboBox>
 #include <QFrame>
 #include <QLabel>
@@ -25,6 +31,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <utility>
@@ -226,6 +233,50 @@ private slots:
         QCOMPARE(frames.size(), size_t(7));  // GJ SJ GK MR, then SP GE GI in order
         QVERIFY(frames[4].rfind("00SP", 0) == 0 && frames[5].rfind("00GE", 0) == 0);
         QCOMPARE(QString::fromStdString(frames[6]), Q("00GI# FFFFFFFF01pass 1   ") + QString(64, QLatin1Char('0')));
+    }
+
+    // A serial converter enrolled as a child from a parent's settings file:
+    // its relay settings, then the group from the file with its own node
+    // number, then the registration wait until the device reports success.
+    void childEnrolledFromFile() {
+        const QString path = QDir::temp().filePath(QStringLiteral("rz-child-%1.krz").arg(QCoreApplication::applicationPid()));
+        WirelessGroupRecord parent{1, 4, 2, 0x5A0B0C0Du, 0, {}, {}};
+        std::memcpy(parent.groupPassword, "pass 1  ", 8);
+        std::memset(parent.encryptionPassword, ' ', 32);
+        QVERIFY(SaveWirelessGroupFile(path.toStdString(), parent).ok);
+        SetGroupFileDialog([path](QWidget*, bool save, const QString&) { return save ? QString() : path; });
+
+        CSetSerial* w = Open<CSerialKind>("device 0 model 15 uid 7\nset 0 group \"! FFFFFFFF00 \"\ngq 2 2 0\n",
+                                          false, 0, 15, 7);
+        QVERIFY(w);
+        GroupPanelFields f = w->Panel()->Fields();
+        f.role = WG_ROLE_CHILD_FILE;
+        w->Panel()->SetFields(f);
+        w->Panel()->OpenSettingsFile();
+        QVERIFY(Shown(MSG_WG_FILE_APPLIED));
+        f = w->Panel()->Fields();
+        QCOMPARE(f.groupNumber, std::string("5A0B0C0D"));
+        QCOMPARE(f.node, std::string());  // the file holds the parent's node number
+        f.node = "7";
+        w->Panel()->SetFields(f);
+
+        QElapsedTimer deadline;
+        deadline.start();
+        QTimer closer;  // the operator closes the wait once it shows its outcome
+        connect(&closer, &QTimer::timeout, [&] {
+            auto* wait = qobject_cast<CSetSubG_Wait*>(QApplication::activeModalWidget());
+            if (wait && (wait->WaitState() != WAIT_RUNNING || deadline.hasExpired(6000))) Click(wait, "btnClose");
+        });
+        closer.start(20);
+        QVERIFY(OkCloses(w));
+        QVERIFY(Sent("00GQ") >= 3);  // polled until the third answer said registered
+        const auto frames = Sim().Frames();
+        auto gi = std::find_if(frames.begin(), frames.end(), [](const std::string& fr) { return fr.rfind("00GI", 0) == 0; });
+        QVERIFY(gi != frames.end());
+        // The file's blank encryption password travels as it was loaded.
+        QCOMPARE(QString::fromStdString(*gi), Q("00GI$\"5A0B0C0D07pass 1   ") + QStringLiteral("20").repeated(32));
+        QCOMPARE(theLink.m_nPending.load(), 0);
+        QFile::remove(path);
     }
 
     // "sp" error answer: the form comes back while the message is open, the
