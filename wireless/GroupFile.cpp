@@ -115,9 +115,9 @@ int CGroupFileCipher::EncryptBlock(const unsigned char* in, int len, unsigned ch
 
 int CGroupFileCipher::DecryptBlock(const unsigned char* in, int len, unsigned char* out, int outCapacity) {
     if (!m_ctx || !in || !out || len <= 0) return 0;
-    // CBC output is never longer than its input; OpenSSL may write a full
-    // block ahead in Update, so the caller's buffer must hold len bytes.
-    if (outCapacity < len) return 0;
+    // The plaintext is never longer than the input, but the cipher may use
+    // one block more of the buffer while it works.
+    if (outCapacity < len + 16) return 0;
     std::lock_guard<std::mutex> lock(m_mutex);
     int n = 0;
     int tail = 0;
@@ -198,7 +198,7 @@ GroupFileResult LoadWirelessGroupFile(const std::string& path, WirelessGroupReco
     if (got == 0) return dataError(1);
     if (got < sizeof lengthBlock) return dataError(2);
 
-    unsigned char digits[GROUP_FILE_LENGTH_BLOCK_SIZE];
+    unsigned char digits[GROUP_FILE_LENGTH_BLOCK_SIZE + 16];
     const int digitCount = cipher ? cipher->DecryptBlock(lengthBlock, sizeof lengthBlock, digits, sizeof digits) : 0;
     if (digitCount <= 0) return dataError(3);
     // The length comes only from the decrypted characters: all digits and
@@ -215,7 +215,7 @@ GroupFileResult LoadWirelessGroupFile(const std::string& path, WirelessGroupReco
     const std::size_t recordGot = std::fread(recordBlock, 1, static_cast<std::size_t>(length), f);
     if (recordGot < static_cast<std::size_t>(length)) return dataError(2);
 
-    unsigned char image[GROUP_FILE_MAX_RECORD_BLOCK];
+    unsigned char image[GROUP_FILE_MAX_RECORD_BLOCK + 16];
     const int imageLen = cipher->DecryptBlock(recordBlock, static_cast<int>(length), image, sizeof image);
     if (imageLen != WIRELESS_RECORD_IMAGE_SIZE) return dataError(3);
 

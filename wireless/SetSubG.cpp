@@ -64,6 +64,10 @@ void CSetSubG::InitFromRecord() {
     GroupPanelFields f = Fields();
     f.master = true;
     f.role = WG_ROLE_PARENT;
+    // A fresh panel for every opening: nothing typed for an earlier device
+    // (passwords above all) is carried over; the device never reports them.
+    f.groupPassword.clear();
+    f.encryptionPassword.clear();
     ShowRecordInFields(theWirelessGroup, &f);
     // A device that already belongs to a group is left alone unless asked.
     if (theWirelessGroup.groupNumber != GROUP_NONE) f.master = false;
@@ -132,7 +136,12 @@ void CSetSubG::ApplyRoleRule() {
 int CSetSubG::ValidateWirelessGroup() {
     GroupPanelFields fields;
     RunOnGuiBlocking([this, &fields] { fields = Fields(); });
-    if (!fields.master) return WG_NOT_REQUESTED;
+    if (!fields.master) {
+        // Nothing prepared by an earlier attempt may drive the completion
+        // of a write that does not touch the group.
+        m_nPendingAction.store(WG_PENDING_NONE);
+        return WG_NOT_REQUESTED;
+    }
     const GroupValidation v = ValidateGroupFields(fields, &theWirelessGroup);
     if (v.result < 0) {
         ShowMessage(this, Q(v.message));

@@ -72,6 +72,34 @@ private slots:
         QCOMPARE(panel.PendingAction(), 0);
     }
 
+    // An earlier attempt leaves nothing behind: a valid child validation
+    // followed by one with the master switch clear prepares nothing, and a
+    // fresh opening starts with empty passwords.
+    void nothingCarriedOverBetweenAttempts() {
+        CSetSubG panel;
+        Click(&panel, "radChildManual");
+        Type(&panel, "edtGroupNumber", "0012ABCD");
+        Type(&panel, "edtGroupPassword", "pass1");
+        Type(&panel, "edtEncryptionPassword", "key1");  // encryption is on in the record
+        Type(&panel, "edtChannel", "3");
+        Type(&panel, "edtNode", "7");
+        auto validate = [&panel] {
+            std::atomic<int> result{99};
+            std::thread worker([&] { result = panel.ValidateWirelessGroup(); });
+            QTest::qWaitFor([&] { return result.load() != 99; }, 3000);  // the worker reads the fields on this thread
+            worker.join();
+            return result.load();
+        };
+        QCOMPARE(validate(), int(CSetSubG::WG_VALID));
+        QCOMPARE(panel.PendingAction(), 2);
+        Click(&panel, "chkMaster");
+        QCOMPARE(validate(), int(CSetSubG::WG_NOT_REQUESTED));
+        QCOMPARE(panel.PendingAction(), 0);
+        panel.InitFromRecord();
+        QVERIFY(Child<QLineEdit>(&panel, "edtGroupPassword")->text().isEmpty());
+        QVERIFY(Child<QLineEdit>(&panel, "edtEncryptionPassword")->text().isEmpty());
+    }
+
     // A parent saves the group's file; a child loads it, a failed load changes
     // nothing, and the child's completion is the registration wait.
     void groupFileFromParentToChild() {
