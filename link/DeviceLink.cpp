@@ -297,7 +297,8 @@ int CDeviceLink::SendCommand(const char* command) {
         m_nError.store(EMSGSIZE);  // would not fit the frame; never sent
         return -1;
     }
-    if (!(command[0] == 'R' && command[1] == 'S')) {
+    const bool awaitsReply = !(command[0] == 'R' && command[1] == 'S');
+    if (awaitsReply) {
         {
             std::lock_guard<std::mutex> lock(m_pendingMutex);
             m_nPending.fetch_add(1);
@@ -311,7 +312,21 @@ int CDeviceLink::SendCommand(const char* command) {
     frame[0] = prefix[plen - 2];
     frame[1] = prefix[plen - 1];
     std::memcpy(frame + 2, command, len + 1);
-    return WriteRaw(frame);
+    if (WriteRaw(frame) == 0) return 0;
+    if (awaitsReply) {
+        // What was never sent is not awaited: a window that stays open after
+        // a failed send must not wait for this reply in its next exchange.
+        {
+            std::lock_guard<std::mutex> lock(m_pendingMutex);
+            int p = m_nPending.load();
+            if (p > 0) m_nPending.store(p - 1);
+        }
+        m_pendingCv.notify_all();
+        const unsigned char mnemonic[2] = {Lower(static_cast<unsigned char>(command[0])),
+                                           Lower(static_cast<unsigned char>(command[1]))};
+        ForgetOutstanding(mnemonic);
+    }
+    return -1;
 }
 
 int CDeviceLink::WaitReplies(int seconds) {

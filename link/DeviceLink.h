@@ -127,7 +127,9 @@ public:
     int ReadOneByte(unsigned char* byte);
 
     // ---- exchange ----
-    // command: NUL-terminated text ending in REPLY_TERMINATOR.
+    // command: NUL-terminated text ending in REPLY_TERMINATOR. Raises the
+    // awaited count (except for "RS..." commands) before writing; a failed
+    // write takes it back.
     int SendCommand(const char* command);
     // 1 when every awaited reply was counted, 0 on time-out (m_nError 20003).
     int WaitReplies(int seconds);
