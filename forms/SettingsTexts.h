@@ -12,7 +12,6 @@ inline constexpr const char* MSG_LINK_LOST =
     "通信ゲートウェイとの通信異常。接続からやりなおす必要があります。\n設定画面を閉じます。";
 
 // ---- gateway ----
-inline constexpr const char* TXT_MAC_UNKNOWN = "XX-XX-XX-XX-XX";
 inline constexpr const char* MSG_PORT_RANGE = "ポート番号は1024-65535の範囲で指定してください。";
 inline constexpr const char* MSG_PORTS_EQUAL =
     "コマンドポート番号とシリアルポート番号は異なる値に設定する必要があります。";

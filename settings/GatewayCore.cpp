@@ -55,6 +55,8 @@ int GatewayReplyHandler(void* /*ctx*/, const unsigned char* reply, int len) {
         if (len == 16) OnWirelessGroupReply(reply, len);
         return 1;
     }
+    // A 6-byte "sp" is the device's error answer, of the same form as the
+    // serial converter's: a rejected relay write must not be reported as written.
     if (Is(reply, "sp")) return OnRelayWriteReply(reply, len);
     if (Is(reply, "ge")) return 1;
     if (Is(reply, "gk")) {

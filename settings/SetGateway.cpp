@@ -12,10 +12,12 @@ CSetGateway::CSetGateway(QWidget* parent) : CSettingsFrame(parent), m_ui(std::ma
                        static_cast<QWidget*>(m_ui->radioModeRtu), static_cast<QWidget*>(m_ui->radioModeAscii)}) {
         w->hide();
     }
-    auto* digits = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9 ]*")), this);
-    m_ui->editCommandPort->setValidator(digits);
+    auto* digits = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), this);
     m_ui->editDestNode->setValidator(digits);
-    m_ui->editSerialPort->setValidator(digits);
+    // The ports are filled right-aligned (" 1024"): leading blanks, then digits.
+    auto* port = new QRegularExpressionValidator(QRegularExpression(QStringLiteral(" *[0-9]*")), this);
+    m_ui->editCommandPort->setValidator(port);
+    m_ui->editSerialPort->setValidator(port);
     AttachFrame(m_ui->frameArea, m_ui->statusLine, m_ui->progressBar, m_ui->okButton, m_ui->cancelButton);
 }
 

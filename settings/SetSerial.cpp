@@ -41,7 +41,7 @@ struct SerialButtons {
 
 CSetSerial::CSetSerial(QWidget* parent) : CSettingsFrame(parent), m_ui(std::make_unique<Ui::CSetSerialForm>()) {
     m_ui->setupUi(this);
-    auto* digits = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9 ]*")), this);
+    auto* digits = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), this);
     m_ui->editDestNode->setValidator(digits);
     for (int i = 0; i < SERIAL_BAUD_COUNT; ++i) m_ui->comboBaud->addItem(QString::fromUtf8(SERIAL_BAUD_RATES[i]));
     for (int i = 0; i < SERIAL_TIMEOUT_COUNT; ++i) m_ui->comboTimeout->addItem(QString::fromUtf8(SERIAL_TIMEOUTS[i]));

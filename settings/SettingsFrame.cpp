@@ -170,8 +170,10 @@ void CSettingsFrame::WorkerMain() {
     }
 
     m_nWriteResult.store(RESULT_COMM_ERROR);
-    RunOnGuiBlocking([this] { SetFormEnabled(false); });
+    // The state comes first: a click on the changed button is then a stop
+    // request, not a new press on an idle window.
     m_nWriteState.store(WRITE_RUNNING);
+    RunOnGuiBlocking([this] { SetFormEnabled(false); });
     SleepMs(10);
     m_watcher = std::thread([this] { WatcherMain(); });
 
@@ -233,6 +235,7 @@ void CSettingsFrame::SetFormEnabled(bool enabled) {
     if (!enabled) {
         m_pOk->setText(QString::fromUtf8(TXT_ABORT));
         m_pOk->setEnabled(true);
+        m_pProgress->setEnabled(true);  // a direct child: the write shows it enabled
     } else {
         m_pOk->setText(QString::fromUtf8(TXT_OK));
         OnFormEnabled();

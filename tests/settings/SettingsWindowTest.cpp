@@ -27,6 +27,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 
@@ -197,6 +198,7 @@ private slots:
         QCOMPARE(Sim().Frames(), (std::vector<std::string>{"04SJ", "04GK", "04MR01A6"}));
         QCOMPARE(Child<QLabel>(w, "macText")->text(), Q("00-80-AB-12-34-56"));
         QCOMPARE(Child<QLineEdit>(w, "editSerialPort")->text(), Q(" 1024"));
+        QVERIFY(Child<QLineEdit>(w, "editSerialPort")->hasAcceptableInput());
         QFrame* area = Child<QFrame>(w, "frameArea");
         const int shift = area->contentsRect().width() + 20;
         QCOMPARE(area->geometry().right(), 15 - shift + area->width() - 1);
@@ -335,6 +337,7 @@ private slots:
         ok->click();
         QTRY_VERIFY_WITH_TIMEOUT(ok->text() == Q("中止") && w->WriteState() == CSettingsFrame::WRITE_RUNNING, 2000);
         QVERIFY(!Child<QLineEdit>(w, "editDestNode")->isEnabled() && ok->isEnabled());
+        QVERIFY(Child<QProgressBar>(w, "progressBar")->isEnabled());
         ok->click();
         QTRY_VERIFY_WITH_TIMEOUT(ok->text() == Q("OK") && Child<QLineEdit>(w, "editDestNode")->isEnabled(), 1000);
         QVERIFY(w->IsWriteRunning());
