@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFont>
 #include <QFontDatabase>
+#include <QIcon>
 #include <QStringList>
 
 void InstallFormFont() {
@@ -19,4 +20,17 @@ void InstallFormFont() {
     }
     // Every window of the program uses the form font, not only the main one.
     QApplication::setFont(QFont(QStringLiteral("MS UI Gothic"), 9));
+}
+
+QIcon AppIcon() {
+    // The resource lives in a static library: register it once before use.
+    static const bool registered = [] {
+        Q_INIT_RESOURCE(rzset);
+        return true;
+    }();
+    (void)registered;
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/rzset/rzset-16.png"), QSize(16, 16));
+    icon.addFile(QStringLiteral(":/rzset/rzset-32.png"), QSize(32, 32));
+    return icon;
 }

@@ -2,7 +2,11 @@
 #pragma once
 
 class QApplication;
+class QIcon;
 
 // Maps the form font "MS UI Gothic" to an installed Japanese font, so that
 // every text renders with real glyphs.
 void InstallFormFont();
+
+// The application icon ("RZ" on blue) in 16 x 16 and 32 x 32.
+QIcon AppIcon();

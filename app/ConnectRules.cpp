@@ -100,7 +100,11 @@ std::optional<NodeAnswer> ParseNodeAnswer(const unsigned char* reply, int len) {
     a.node = static_cast<int>(ParseHexField(reply + 2, 2));
     a.id = 0x2F - reply[4];
     a.model = reply[5] - 0x20;
-    a.ext = (a.model == MODEL_EXTENDED) ? reply[6] - 0x20 : 0;
+    // The extension byte exists only in answers of length 8 (no signal
+    // strength) and 10 (signal strength after it); at length 7 position 6 is
+    // the terminator, at length 9 the first signal-strength digit.
+    const bool hasExt = len == 8 || len == 10;
+    a.ext = (a.model == MODEL_EXTENDED && hasExt) ? reply[6] - 0x20 : 0;
     if (len == 9 || len == 10) {
         const unsigned char* field = reply + (len - 3);
         if (field[0] != 'N') a.rssi = static_cast<int>(ParseHexField(field, 2)) - 256;

@@ -1,5 +1,6 @@
 #include "app/MainDlg.h"
 
+#include "app/AppStart.h"
 #include "app/SearchNode.h"
 #include "forms/AppTexts.h"
 #include "forms/CommonTexts.h"
@@ -59,6 +60,7 @@ CKORVELT_RZsetDlg::CKORVELT_RZsetDlg(QWidget* parent, PortInventoryFn inventory)
     // Dialog initialisation.
     m_ui->setupUi(this);
     setWindowTitle(Txt(TXT_PROGRAM_TITLE));
+    setWindowIcon(AppIcon());  // large and small window icon
     m_ui->labelVersion->setText(VersionText());
     m_ui->editTimeout->setText(Txt(TXT_DEFAULT_TIMEOUT));
     m_ui->progressBar->setRange(0, 0);  // marquee
@@ -121,38 +123,51 @@ void CKORVELT_RZsetDlg::UpdateControlStates() {
     m_ui->comboGatewayPort->setEnabled(remote && usb);
 }
 
-std::string CKORVELT_RZsetDlg::SelectedPort(int list) const {
+std::string CKORVELT_RZsetDlg::SelectedPort(int list, QString* typed) const {
     const QComboBox* combo = list == 0 ? m_ui->comboDirectPort : m_ui->comboGatewayPort;
     const QString text = combo->currentText().trimmed();
     if (text.isEmpty()) return {};
     const int index = combo->currentIndex();
     if (index >= 0 && index < m_ports.Count() && combo->itemText(index) == combo->currentText())
         return m_ports.Entries()[index].identity;
+    if (typed) *typed = combo->currentText();
     return text.toStdString();  // a device path typed by the operator
 }
 
 void CKORVELT_RZsetDlg::RefreshPortLists() {
-    const std::string rememberedDirect = SelectedPort(0);
-    const std::string rememberedGateway = SelectedPort(1);
+    // A device path typed by the operator (not an entry of the table) is put
+    // back into the list's edit field after the refresh.
+    QString typed[2];
+    const std::string remembered[2] = {SelectedPort(0, &typed[0]), SelectedPort(1, &typed[1])};
     m_ui->comboDirectPort->clear();
     m_ui->comboGatewayPort->clear();
-    const bool remote = m_ui->radioRemote->isChecked();
-    m_ui->comboDirectPort->setEnabled(m_ui->radioDirect->isChecked());
-    m_ui->comboGatewayPort->setEnabled(remote && m_ui->radioUsb->isChecked());
+    // While busy every control stays disabled; the restore applies the
+    // enabling rules later.
+    if (!m_bBusyLook) {
+        const bool remote = m_ui->radioRemote->isChecked();
+        m_ui->comboDirectPort->setEnabled(m_ui->radioDirect->isChecked());
+        m_ui->comboGatewayPort->setEnabled(remote && m_ui->radioUsb->isChecked());
+    }
 
+    // The inventory's items count even when it reports a failure (for
+    // instance for the last device it looked at).
     std::vector<PortItem> items;
-    const bool ok = m_inventory && m_inventory(&items);
-    FillPortTable(&m_ports, ok ? items : std::vector<PortItem>{}, PortNamesAreComNames());
+    if (m_inventory) m_inventory(&items);
+    FillPortTable(&m_ports, items, PortNamesAreComNames());
     // Without ports the lists stay empty; they keep the state the mode gives
     // them, so that a device path can still be typed in.
-    if (m_ports.Count() == 0) return;
-    for (const PortEntry& entry : m_ports.Entries()) {
-        m_ui->comboDirectPort->addItem(QString::fromStdString(entry.name));
-        m_ui->comboGatewayPort->addItem(QString::fromStdString(entry.name));
+    if (m_ports.Count() > 0) {
+        for (const PortEntry& entry : m_ports.Entries()) {
+            m_ui->comboDirectPort->addItem(QString::fromStdString(entry.name));
+            m_ui->comboGatewayPort->addItem(QString::fromStdString(entry.name));
+        }
+        const PortSelection sel = ChoosePortSelection(m_ports, remembered[0], remembered[1]);
+        m_ui->comboDirectPort->setCurrentIndex(sel.direct);
+        m_ui->comboGatewayPort->setCurrentIndex(sel.gateway);
     }
-    const PortSelection sel = ChoosePortSelection(m_ports, rememberedDirect, rememberedGateway);
-    m_ui->comboDirectPort->setCurrentIndex(sel.direct);
-    m_ui->comboGatewayPort->setCurrentIndex(sel.gateway);
+    QComboBox* const lists[2] = {m_ui->comboDirectPort, m_ui->comboGatewayPort};
+    for (int i = 0; i < 2; ++i)
+        if (!typed[i].isEmpty() && m_ports.Find(remembered[i]) < 0) lists[i]->setEditText(typed[i]);
 }
 
 int CKORVELT_RZsetDlg::ValidateTarget(bool forSearch) {
@@ -273,6 +288,7 @@ void CKORVELT_RZsetDlg::ProgressThread(int step) {
     if (m_nBusy == BUSY_ABORT) {
         m_nBusy = BUSY_IDLE;
         m_nPhase = PHASE_NONE;
+        m_nAbortedStep = step;  // before the close: a send it breaks is no fault
         CloseLink();
         // The identification worker, woken by the close, finishes first so
         // that nothing of this step outlives the restored controls.
@@ -288,12 +304,13 @@ void CKORVELT_RZsetDlg::ProgressThread(int step) {
 
 void CKORVELT_RZsetDlg::PostStepDone() { QCoreApplication::postEvent(this, new QEvent(WM_STEP_DONE)); }
 
-void CKORVELT_RZsetDlg::IdentifyThread(int /*step*/) {
+void CKORVELT_RZsetDlg::IdentifyThread(int step) {
     int failed = 0;
     if (theLink.SendCommand(kMdCommand) < 0 || theLink.SendCommand(kGsCommand) < 0) failed = theLink.m_nError;
     if (failed) {
         CloseLink();
-        Message(FormatText(MSG_COMM_ERROR_CODE, failed));
+        // A send that failed because "中止" had closed the link is no error.
+        if (m_nAbortedStep != step) Message(FormatText(MSG_COMM_ERROR_CODE, failed));
     } else if (theLink.WaitReplies(theLink.m_nTimeoutSec) == 0) {
         if (m_nBusy != BUSY_ABORT) m_nBusy = BUSY_IDLE;
         CloseLink();

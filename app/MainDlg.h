@@ -93,7 +93,9 @@ private:
     void CloseLink();
     void Message(const QString& text);
     void JoinWorkers();
-    std::string SelectedPort(int list) const;
+    // The identity of the chosen entry, or the trimmed text typed into the
+    // list (then also handed back untrimmed in *typed); empty: none.
+    std::string SelectedPort(int list, QString* typed = nullptr) const;
     void OnStepDone();
     void AbortStep();
 
@@ -117,6 +119,8 @@ private:
     std::atomic<bool> m_bStepArmed{false};
     // Bumped by every step; a progress worker of an older step ends quietly.
     std::atomic<int> m_nStep{0};
+    // The step that "中止" ended; set before its link is closed.
+    std::atomic<int> m_nAbortedStep{0};
     std::atomic<bool> m_bShuttingDown{false};
     bool m_bBusyLook = false;  // GUI thread: the button reads "中止"
 

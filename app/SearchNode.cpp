@@ -27,7 +27,8 @@ CSearchNode::CSearchNode(QWidget* parent) : QDialog(parent), m_ui(std::make_uniq
     connect(m_timer, &QTimer::timeout, this, &CSearchNode::OnTick);
     connect(m_ui->buttonOk, &QPushButton::clicked, this, &CSearchNode::Pick);
     connect(m_ui->buttonCancel, &QPushButton::clicked, this, [this] { reject(); });
-    connect(list, &QTreeWidget::itemDoubleClicked, this, [this] { Pick(); });
+    // A double click anywhere in the list picks, on a row or not.
+    list->viewport()->installEventFilter(this);
     connect(list, &QTreeWidget::itemSelectionChanged, this, [this] {
         const auto selected = m_ui->listNodes->selectedItems();
         if (!selected.isEmpty()) m_pMarkItem = selected.front();
@@ -96,6 +97,14 @@ void CSearchNode::PressCancel() { m_ui->buttonCancel->click(); }
 void CSearchNode::Pick() {
     m_nSelectedNode = m_pMarkItem ? m_pMarkItem->text(0).toInt() : -1;
     accept();
+}
+
+bool CSearchNode::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_ui->listNodes->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+        Pick();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void CSearchNode::keyPressEvent(QKeyEvent* event) {

@@ -6,6 +6,7 @@
 #include "forms/UiThread.h"
 
 #include <QApplication>
+#include <QIcon>
 
 #ifdef RZ_HAVE_SETTINGS
 #include "settings/RegisterSettings.h"
@@ -18,6 +19,8 @@
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     InstallFormFont();
+    // Every window of the program, the settings windows included, shows it.
+    QApplication::setWindowIcon(AppIcon());
 
 #ifdef _WIN32
     WSADATA wsa;

@@ -104,6 +104,9 @@ TEST(NodeAnswer, LayoutAndRowTexts) {
         {Bytes("sn05.!NN"), "5", "TQ-110-RZ", "1", ""},
         {Bytes("sn0A-#"), "10", "TQ-130-RZ", "2", ""},           // L 7: no signal field
         {Bytes("snFE./!C4"), "254", "VM-310-RZ", "", "-60 dBm"},  // L 10, code 15 ext 1
+        {Bytes("snFE./\""), "254", "VM-320-RZ", "", ""},         // L 8, code 15 ext 2
+        {Bytes("snFE./"), "254", "(EX0)", "", ""},                // L 7: no extension byte
+        {Bytes("snFE./C4"), "254", "(EX0)", "", "-60 dBm"},       // L 9: signal, no extension
         {Bytes("sn03.-A8"), "3", "RG_U", "", "-88 dBm"},          // gateway: no ID
         {Bytes("sn05"), "", "", "", ""},                          // L 5
         {Bytes("sn05.!B5xx"), "", "", "", ""},                    // L 11

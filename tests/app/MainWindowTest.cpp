@@ -14,6 +14,7 @@
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QtTest>
 
 #include <atomic>
@@ -303,11 +304,15 @@ private slots:
                 return false;
             }
             if (first.isEmpty() || s->RowCount() != 5) return false;
-            newest << RowText(s->Row(0)) << RowText(s->Row(1));
+            if (newest.isEmpty()) newest << RowText(s->Row(0)) << RowText(s->Row(1));
             s->SelectRow(3);  // a row of the simulator's nodes
             picked = QString::fromStdString(s->Row(3).node);
-            s->PressOk();
-            return true;
+            // A double click below the rows picks the row last selected.
+            auto* list = s->findChild<QTreeWidget*>();
+            const int below = list->visualItemRect(list->topLevelItem(4)).bottom() + 4;
+            if (below >= list->viewport()->height()) return false;  // no free space: ends in Cancel
+            QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, QPoint(4, below));
+            return !s->isVisible();  // closed as confirmed
         });
         ui()->buttonSearch->click();
         QTRY_VERIFY_WITH_TIMEOUT(Idle() && m_dlg->SearchWindow() == nullptr && !picked.isEmpty(), 6000);
@@ -366,7 +371,8 @@ private slots:
         auto items = std::make_shared<std::vector<PortItem>>(std::vector<PortItem>{
             {"Communications Port (ttyS0)", "/dev/rz-test-ttyS0"}, {"Modem (ttyS4)", "/dev/rz-test-ttyS4"},
             {"FT232R USB UART (ttyUSB0)", "/dev/rz-test-no-such-tty"}});
-        Make([items](std::vector<PortItem>* out) { return (*out = *items, !out->empty()); });
+        // The inventory reports a failure (for its last device): its ports still count.
+        Make([items](std::vector<PortItem>* out) { return (*out = *items, false); });
         QCOMPARE(ui()->comboDirectPort->count(), 3);
         QCOMPARE(ui()->comboDirectPort->currentIndex(), 2);  // first USB entry
         QCOMPARE(ui()->comboGatewayPort->currentIndex(), 2);
@@ -385,6 +391,11 @@ private slots:
         m_dlg->RefreshPortLists();
         QCOMPARE(ui()->comboDirectPort->currentText(), QStringLiteral("Modem (ttyS4)"));
         QCOMPARE(ui()->comboGatewayPort->currentIndex(), 0);
+        // A device path typed by the operator survives a refresh.
+        ui()->comboDirectPort->setEditText(QStringLiteral("/dev/rz-test-typed "));
+        m_dlg->RefreshPortLists();
+        QCOMPARE(ui()->comboDirectPort->currentText(), QStringLiteral("/dev/rz-test-typed "));
+        ui()->comboDirectPort->setCurrentIndex(1);  // ttyS4 again
 
         // No ports: empty lists that still take a typed path in direct mode,
         // here the simulator's pseudo-terminal.
@@ -402,6 +413,8 @@ private slots:
         ui()->comboDirectPort->setEditText(QString::fromStdString("  " + path + " "));
         ui()->editNode->setText("999");  // not looked at for a direct connection
         ui()->buttonConnect->click();
+        m_dlg->RefreshPortLists();  // while busy: the lists stay disabled
+        QVERIFY(!ui()->comboDirectPort->isEnabled() && !ui()->comboGatewayPort->isEnabled());
         QTRY_COMPARE_WITH_TIMEOUT(g_kind->windows.load(), 1, 5000);
         QTRY_VERIFY_WITH_TIMEOUT(Idle(), 3000);
         QCOMPARE(theLink.m_strComPort, path);
@@ -411,6 +424,7 @@ private slots:
 
     void japaneseTextsRender() {
         Make();
+        QCOMPARE(m_dlg->windowIcon().availableSizes(), (QList<QSize>{QSize(16, 16), QSize(32, 32)}));
         for (QLabel* label : m_dlg->findChildren<QLabel*>()) {
             const QFontMetrics fm(label->font());
             for (QChar c : label->text())
