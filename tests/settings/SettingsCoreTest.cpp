@@ -1,0 +1,273 @@
+// The relay record's wire forms, the gateway's LAN and MAC answers, the
+// address text and the window title; the reply handlers of both windows
+// (which answers count, the "sp" device error answer, the filter range
+// stored); the forms' validation: order of the checks, exact messages and
+// the values collected.
+#include "forms/SettingsTexts.h"
+#include "link/ErrorAnswer.h"
+#include "settings/GatewayCore.h"
+#include "settings/SerialCore.h"
+#include "settings/SettingsCore.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+const std::string T(1, static_cast<char>(REPLY_TERMINATOR));
+
+const unsigned char* U(const std::string& s) { return reinterpret_cast<const unsigned char*>(s.data()); }
+
+// The twelve relay fields in record order: node, filter mode, low, high,
+// mode, baud, format, flow, time-out, flags, end characters.
+std::vector<int> Relay(const RelaySettings& r) {
+    return {r.m_nDestNode,     r.m_nFilterMode,  r.m_nFilterLow,  r.m_nFilterHigh, r.m_nOpMode,   r.m_nBaudIndex,
+            r.m_nCharFormat,   r.m_nFlowControl, r.m_nTimeoutIndex, r.m_nPacketFlags, r.m_nEndChar1, r.m_nEndChar2};
+}
+
+TEST(RelayCodec, CommandBytes) {
+    // 9600, 10ms, one end character 0D, filter 01-F7.
+    const RelaySettings serial{.m_nDestNode = 3, .m_nFilterLow = 0x01, .m_nFilterHigh = 0xF7, .m_nBaudIndex = 5,
+                               .m_nTimeoutIndex = 1, .m_nPacketFlags = 1, .m_nEndChar1 = 0x0D};
+    RelaySettings big = serial;
+    big.m_nDestNode = 0x1FE;  // cut to its last two digits
+    big.m_nEndChar2 = 0x100;
+    big.m_nBaudIndex = 0xC8 - 0x20;  // would be the terminator
+    // The gateway sends neither the baud rate nor the filter.
+    const RelaySettings gw{.m_nDestNode = 5, .m_nFilterLow = 0x22, .m_nBaudIndex = 7};
+    const RelaySettings lan{.m_dwIpAddress = AddressFromOctets(192, 168, 0, 1),
+                            .m_dwSubnetMask = AddressFromOctets(255, 255, 255, 0),
+                            .m_dwGateway = AddressFromOctets(192, 168, 0, 254), .m_nCommandPort = 10003, .m_nSerialPort = 1024};
+    EXPECT_EQ(BuildRelayCommand(serial), "SP% 03  !!0D00 01F7" + T);
+    EXPECT_EQ(BuildRelayCommand(RelaySettings{}), "SP  00    0000 0000" + T);
+    EXPECT_EQ(BuildRelayCommand(big), "SP  FE  !!0D00 01F7" + T);
+    EXPECT_EQ(BuildGatewayRelayCommand(gw), "SP  05    0000 0000" + T);
+    EXPECT_EQ(BuildLanCommand(lan), "GE27130400 C0A80001FFFFFF00C0A800FE" + T);
+}
+
+TEST(RelayCodec, AnswerParsing) {
+    const std::string sj = "sj)#1A\"!%)0D0A\"10E7" + T;
+    ASSERT_EQ(sj.size(), 20u);
+    RelaySettings full{};
+    ASSERT_TRUE(ParseRelayAnswer(U(sj), 20, full, true));
+    EXPECT_EQ(Relay(full), (std::vector<int>{0x1A, 2, 0x10, 0xE7, 2, 9, 3, 1, 5, 9, 0x0D, 0x0A}));
+    for (int len : {19, 21, 3}) {  // another length leaves the record alone
+        RelaySettings untouched{};
+        EXPECT_FALSE(ParseRelayAnswer(U(sj), len, untouched, true)) << len;
+        EXPECT_EQ(untouched.m_nBaudIndex, 0) << len;
+    }
+}
+
+TEST(RelayCodec, LanAnswer) {
+    const std::string gk = "gk27130400 C0A80001FFFFFF00C0A800FE" + T;
+    RelaySettings rs{}, other{};
+    ASSERT_TRUE(ParseLanAnswer(U(gk), 36, rs));
+    EXPECT_EQ((std::vector<int>{rs.m_nCommandPort, rs.m_nSerialPort}), (std::vector<int>{10003, 1024}));
+    EXPECT_EQ(FormatAddress(rs.m_dwSubnetMask) + " " + FormatAddress(rs.m_dwGateway), "255.255.255.0 192.168.0.254");
+    EXPECT_EQ(std::memcmp(&rs.m_dwIpAddress, "\xC0\xA8\x00\x01", 4), 0);  // first octet in the lowest-addressed byte
+    EXPECT_FALSE(ParseLanAnswer(U(gk), 35, other));
+    EXPECT_EQ(other.m_nCommandPort, 0);
+}
+
+TEST(RelayCodec, MacAnswer) {
+    const struct { std::string reply; int len; bool taken; } cases[] = {  // len: at most the reply's own
+        {"mr01A60080AB12CDEF" + T, 19, true},
+        {"mr01A70080AB12CDEF" + T, 19, true},  // only "01A" compared
+        {"mr01B60080AB12CDEF" + T, 19, false},
+        {"mr01A60080AB12CDE" + T, 18, false},
+        {"mr01A60080AB12CDEF0" + T, 20, false},
+        {"mr01A60080AB12CDEF" + T, 18, false},  // the length says shorter
+    };
+    for (const auto& c : cases) {
+        unsigned char mac[6] = {1, 2, 3, 4, 5, 6};
+        EXPECT_EQ(ParseMacAnswer(U(c.reply), c.len, mac), c.taken) << c.reply << c.len;
+        EXPECT_EQ(FormatMac(mac), c.taken ? "00-80-AB-12-CD-EF" : "01-02-03-04-05-06") << c.reply << c.len;
+    }
+}
+
+TEST(RelayCodec, AddressText) {
+    std::uint32_t stored = 0;
+    for (const char* good : {"192.168.0.1", "0.0.0.0", "255.255.255.255"})
+        EXPECT_TRUE(ParseAddress(good, &stored) && FormatAddress(stored) == good) << good;
+    for (const char* bad : {"256.1.1.1", "1.2.3", "1.2.3.4.5", "1..3.4", "a.b.c.d", "", "1.2.3.4 ", "01.2.3.4", "1.2.3.1000", "-1.2.3.4"})
+        EXPECT_FALSE(ParseAddress(bad, &stored)) << bad;
+}
+
+TEST(SettingsTitle, RemoteOrGroupNodeShown) {
+    EXPECT_EQ(FormatSettingsTitle("RG", 0, 0), "RG の設定");
+    EXPECT_EQ(FormatSettingsTitle("RG", 0, 255), "RG の設定");
+    EXPECT_EQ(FormatSettingsTitle("RG", 0, 254), "RG ( node : 254 ) の設定");
+    EXPECT_EQ(FormatSettingsTitle("RG", 7, 3), "RG ( node : 7 ) の設定");
+}
+
+int Call(ReplyHandler h, const std::string& reply) { return h(nullptr, U(reply), static_cast<int>(reply.size())); }
+
+class ReplyHandlers : public ::testing::Test {
+protected:
+    void SetUp() override {
+        theLink.ClearSettings();
+        SetErrorAnswerPresenter([this](const std::string& text, std::function<void()> closed) {
+            shown.push_back(text);
+            codeWhileShown = theLink.m_nGroupWriteError.load();
+            closed();
+        });
+    }
+    void TearDown() override { SetErrorAnswerPresenter({}); }
+    std::vector<std::string> shown;
+    int codeWhileShown = -1;
+};
+
+TEST_F(ReplyHandlers, Counting) {
+    const struct { std::string bytes; int gateway, serial; } cases[] = {
+        {"g" + T, 0, 0},          {"gj!!FFFFFFFF01 " + T, 1, 1}, {"gj!!FF" + T, 1, 1},
+        {"ge" + T, 1, 0},         {"sp" + T, 1, 1},              {"sj%!05 !!!0D00\"0010" + T, 1, 1},
+        {"sj%!" + T, 1, 1},       {"gk0400" + T, 1, 0},          {"mr01A60080AB12CDEF" + T, 1, 0},
+        {"mr02A60080AB12CDEF" + T, 0, 0}, {"mr01A60080" + T, 0, 0}, {"zz" + T, 0, 0},
+        {"sp\"00" + T, 0, 0},  // the device error answer: shown, never counted
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Call(&GatewayReplyHandler, c.bytes), c.gateway) << "gateway " << c.bytes;
+        EXPECT_EQ(Call(&SerialReplyHandler, c.bytes), c.serial) << "serial " << c.bytes;
+    }
+    // The raw code character at position 2, held while the box is open.
+    EXPECT_EQ(shown, (std::vector<std::string>{"設定送信エラー:SP-22", "設定送信エラー:SP-22"}));
+    EXPECT_EQ(codeWhileShown, 0x22);
+    EXPECT_EQ(theLink.m_nGroupWriteError.load(), 0);
+}
+
+TEST_F(ReplyHandlers, SerialStoresEveryRelayField) {
+    // Filter range 00-00 from the device is shown as 01-F7; only both zero.
+    ASSERT_EQ(Call(&SerialReplyHandler, "sj%!05\"!!!0D00\"0000" + T), 1);
+    EXPECT_EQ(Relay(TheRelaySettings()), (std::vector<int>{5, 2, 0x01, 0xF7, 2, 5, 1, 1, 1, 1, 0x0D, 0}));
+    ASSERT_EQ(Call(&SerialReplyHandler, "sj%!05\"!!!0D00\"0500" + T), 1);
+    EXPECT_EQ(std::make_pair(TheRelaySettings().m_nFilterLow, TheRelaySettings().m_nFilterHigh), std::make_pair(0x05, 0x00));
+}
+
+std::string Msg(const char* m) { return m ? m : "(valid)"; }
+
+// One edit of a valid form and the message it must give (null: valid).
+template <class F>
+struct EditCase {
+    const char* name;
+    void (*edit)(F&);
+    const char* message;
+};
+
+TEST(GatewayValidation, MessagesInOrder) {
+    using F = GatewayFormValues;
+    const EditCase<F> cases[] = {
+        {"valid", [](F&) {}, nullptr},
+        {"command port 1023", [](F& f) { f.commandPort = "1023"; }, MSG_PORT_RANGE},
+        {"serial port 65536", [](F& f) { f.serialPort = "65536"; }, MSG_PORT_RANGE},
+        {"empty port", [](F& f) { f.serialPort = ""; }, MSG_PORT_RANGE},
+        {"range before equality", [](F& f) { f.commandPort = f.serialPort = "1023"; }, MSG_PORT_RANGE},
+        {"range before node", [](F& f) { f.commandPort = "80"; f.destNode = "999"; }, MSG_PORT_RANGE},
+        {"equal ports", [](F& f) { f.commandPort = "1024"; }, MSG_PORTS_EQUAL},
+        {"equal before node", [](F& f) { f.commandPort = "1024"; f.destNode = "255"; }, MSG_PORTS_EQUAL},
+        {"node 255", [](F& f) { f.destNode = "255"; }, MSG_DEST_NODE_RANGE},
+        {"node negative", [](F& f) { f.destNode = "-1"; }, MSG_DEST_NODE_RANGE},
+        {"empty node is 0", [](F& f) { f.destNode = ""; }, nullptr},
+        {"node 254", [](F& f) { f.destNode = "254"; }, nullptr},
+        {"node before address", [](F& f) { f.destNode = "300"; f.ipAddress = "x"; }, MSG_DEST_NODE_RANGE},
+        {"bad ip", [](F& f) { f.ipAddress = "192.168.0"; }, MSG_NETWORK_ADDRESS},
+        {"bad mask", [](F& f) { f.subnetMask = "255.255.255.256"; }, MSG_NETWORK_ADDRESS},
+        {"bad gateway", [](F& f) { f.defaultGateway = ""; }, MSG_NETWORK_ADDRESS},
+        {"zeros accepted", [](F& f) { f.ipAddress = f.subnetMask = f.defaultGateway = "0.0.0.0"; }, nullptr},
+        {"blanks around address", [](F& f) { f.ipAddress = " 10.0.0.1 "; }, nullptr},
+    };
+    for (const auto& c : cases) {
+        F f{"5", "10003", " 1024", "192.168.0.1", "255.255.255.0", "192.168.0.254"};
+        c.edit(f);
+        RelaySettings rs{};
+        EXPECT_EQ(Msg(ValidateGatewayForm(f, rs)), Msg(c.message)) << c.name;
+    }
+}
+
+RelaySettings Device() { return {.m_nFilterLow = 1, .m_nFilterHigh = 0xF7, .m_nBaudIndex = 5}; }
+
+SerialFormValues GoodSerial() { auto f = SerialFormFromSettings(Device()); f.destNode = "3"; return f; }
+
+TEST(SerialValidation, MessagesInOrder) {
+    using F = SerialFormValues;
+    const EditCase<F> cases[] = {
+        {"valid", [](F&) {}, nullptr},
+        {"node 255", [](F& f) { f.destNode = "255"; }, MSG_DEST_NODE_RANGE},
+        {"node 999 before 7N1", [](F& f) { f.destNode = "999"; f.dataBits = 1; }, MSG_DEST_NODE_RANGE},
+        {"empty node", [](F& f) { f.destNode = ""; }, nullptr},
+        {"7N1", [](F& f) { f.dataBits = 1; }, MSG_CHAR_FORMAT_7N1},
+        {"7N2", [](F& f) { f.dataBits = 1; f.stopBits = 1; }, nullptr},
+        {"7E1", [](F& f) { f.dataBits = 1; f.parity = 1; }, nullptr},
+        {"7N1 before filter", [](F& f) { f.dataBits = 1; f.filterLow = "00"; }, MSG_CHAR_FORMAT_7N1},
+        {"filter 00", [](F& f) { f.filterLow = "00"; }, MSG_FILTER_RANGE},
+        {"filter F8", [](F& f) { f.filterHigh = "F8"; }, MSG_FILTER_RANGE},
+        {"filter empty", [](F& f) { f.filterHigh = ""; }, MSG_FILTER_RANGE},
+        {"range before order", [](F& f) { f.filterLow = "F8"; f.filterHigh = "01"; }, MSG_FILTER_RANGE},
+        {"order", [](F& f) { f.filterLow = "10"; f.filterHigh = "0a"; }, MSG_FILTER_ORDER},
+        {"equal ends", [](F& f) { f.filterLow = f.filterHigh = "0a"; }, nullptr},
+    };
+    for (const auto& c : cases) {
+        F f = GoodSerial();
+        c.edit(f);
+        RelaySettings out{};
+        EXPECT_EQ(Msg(ValidateSerialForm(f, Device(), out)), Msg(c.message)) << c.name;
+    }
+}
+
+TEST(SerialValidation, CollectsPacketising) {
+    const struct {
+        const char* name;
+        bool checked;
+        const char *first, *second;
+        int extra, flags, end1, end2;
+        const char* firstAfter;  // the first end character's text afterwards
+    } cases[] = {
+        {"one", true, "0D", "", 0, 1, 0x0D, 0, "0D"},
+        {"two", true, "0d", "0A", 0, 2, 0x0D, 0x0A, "0d"},
+        {"second only moves", true, "", "0A", 0, 1, 0x0A, 0, "0A"},
+        {"blank first counts as empty", true, " ", "1B", 2, 9, 0x1B, 0, "1B"},
+        {"ticked but empty", true, "", "", 0, 0, 0, 0, ""},
+        {"not ticked", false, "0D", "0A", 1, 4, 0, 0, "0D"},
+        {"non-hex stops parsing", true, "G1", "", 0, 1, 0, 0, "G1"},
+    };
+    for (const auto& c : cases) {
+        SerialFormValues f = GoodSerial();
+        f.endCharEnabled = c.checked, f.endChar1 = c.first, f.endChar2 = c.second, f.extraBytes = c.extra;
+        RelaySettings out{};
+        ASSERT_EQ(ValidateSerialForm(f, Device(), out), nullptr) << c.name;
+        EXPECT_EQ(std::vector<int>({out.m_nPacketFlags, out.m_nEndChar1, out.m_nEndChar2}),
+                  std::vector<int>({c.flags, c.end1, c.end2})) << c.name;
+        EXPECT_EQ(f.endChar1, c.firstAfter) << c.name;
+    }
+}
+
+TEST(SerialForm, DeviceValuesOutsideTheGroups) {
+    // Parity 12, extra bytes 12: no button.
+    const RelaySettings d{.m_nFilterMode = 9, .m_nFilterLow = 1, .m_nFilterHigh = 0xF7, .m_nOpMode = 3,
+                          .m_nBaudIndex = 13, .m_nCharFormat = 12 | 1 | 2, .m_nFlowControl = -1,
+                          .m_nTimeoutIndex = 6, .m_nPacketFlags = 12 | 2, .m_nEndChar1 = 0x0D, .m_nEndChar2 = 0x0A};
+    // The form shows no choice in those groups; groups left without a
+    // selection, or with an index outside the group, write back the device's
+    // own values.
+    SerialFormValues f = SerialFormFromSettings(d);
+    EXPECT_EQ((std::vector<int>{f.opMode, f.baudIndex, f.parity, f.flowControl, f.filterMode, f.timeoutIndex}),
+              std::vector<int>(6, NO_CHOICE));
+    f.destNode = "1", f.parity = 7;
+    RelaySettings out{};
+    ASSERT_EQ(ValidateSerialForm(f, d, out), nullptr);
+    EXPECT_EQ(Relay(out), (std::vector<int>{1, 9, 1, 0xF7, 3, 13, 15, -1, 6, 12 | 2, 0x0D, 0x0A}));
+}
+
+TEST(SerialForm, EnablingRules) {
+    // Enabled, in order: filter choices, filter range, packetising, end characters, extra bytes.
+    const struct { int mode, filter; bool checked; const char* expected; } cases[] = {{0, 1, false, "00100"}, {0, 0, true, "00111"},         {1, 1, false, "11000"},
+                 {2, 2, true, "11000"},  {2, NO_CHOICE, false, "10000"}, {NO_CHOICE, 1, true, "00000"}};
+    for (const auto& c : cases) {
+        const SerialEnabling e = SerialEnablingFor(c.mode, c.filter, c.checked);
+        std::string got;
+        for (bool on : {e.filterChoices, e.filterRange, e.packetising, e.endChars, e.extraBytes}) got += on ? '1' : '0';
+        EXPECT_EQ(got, c.expected) << c.mode << c.filter << c.checked;
+    }
+}
+
+}  // namespace
