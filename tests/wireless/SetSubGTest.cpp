@@ -7,12 +7,10 @@
 #include "wireless/WirelessUi.h"
 #include "link/ErrorAnswer.h"
 
-#include <QApplication>
-#include <QCheckBox>
+#include <QAbstractButton>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
 
 #include <thread>
@@ -42,57 +40,36 @@ private slots:
     void cleanup() {
         SetMessageSink({});
         SetGroupFileDialog({});
+        SetErrorAnswerPresenter({});
     }
 
-    // The layout rules themselves are table-tested; here: each control applies them.
-    void masterSwitchAndRoleRules() {
-        CSetSubG panel;
-        QVERIFY(Child<QCheckBox>(&panel, "chkMaster")->isChecked());  // no group yet
-        Click(&panel, "radChildFile");
-        QVERIFY(!Child(&panel, "btnOpenFile")->isHidden() && !Child(&panel, "edtChannel")->isEnabled());
-        QVERIFY(Child<QLineEdit>(&panel, "edtNode")->text().isEmpty());  // was the parent's number
-        Click(&panel, "radChildManual");
-        QVERIFY(Child(&panel, "edtEncryptionPassword")->isEnabled());  // on in the record
-        Click(&panel, "chkEncryption");
-        QVERIFY(!Child(&panel, "edtEncryptionPassword")->isEnabled());
-        Click(&panel, "chkMaster");
-        QVERIFY(Child(&panel, "edtGroupNumber")->isHidden() && Child(&panel, "lblMode")->isHidden());
-    }
-
-    void validationOnAWorkerShowsItsMessage() {
-        CSetSubG panel;
-        Click(&panel, "radChildManual");
-        Type(&panel, "edtGroupNumber", "12G4");
-        std::atomic<int> result{99};
-        std::thread worker([&] { result = panel.ValidateWirelessGroup(); });
-        QTRY_VERIFY_WITH_TIMEOUT(result.load() != 99, 3000);
-        worker.join();
-        QCOMPARE(result.load(), int(CSetSubG::WG_INVALID));
-        QCOMPARE(m_messages, QStringList{QStringLiteral("グループ番号に使用できない文字が含まれています。")});
-        QCOMPARE(panel.PendingAction(), 0);
-    }
-
+    // Validation runs on a worker; its message is shown from the GUI thread.
     // An earlier attempt leaves nothing behind: a valid child validation
     // followed by one with the master switch clear prepares nothing, and a
     // fresh opening starts with empty passwords.
     void nothingCarriedOverBetweenAttempts() {
         CSetSubG panel;
-        Click(&panel, "radChildManual");
-        Type(&panel, "edtGroupNumber", "0012ABCD");
-        Type(&panel, "edtGroupPassword", "pass1");
-        Type(&panel, "edtEncryptionPassword", "key1");  // encryption is on in the record
-        Type(&panel, "edtChannel", "3");
-        Type(&panel, "edtNode", "7");
         auto validate = [&panel] {
             std::atomic<int> result{99};
             std::thread worker([&] { result = panel.ValidateWirelessGroup(); });
-            QTest::qWaitFor([&] { return result.load() != 99; }, 3000);  // the worker reads the fields on this thread
+            (void)QTest::qWaitFor([&] { return result.load() != 99; }, 3000);  // the worker reads the fields on this thread
             worker.join();
             return result.load();
         };
+        Click(&panel, "radChildManual");
+        Type(&panel, "edtGroupNumber", "12G4");
+        QCOMPARE(validate(), int(CSetSubG::WG_INVALID));
+        QCOMPARE(m_messages, QStringList{QStringLiteral("グループ番号に使用できない文字が含まれています。")});
+        QCOMPARE(panel.PendingAction(), 0);
+        Type(&panel, "edtGroupNumber", "0012ABCD");
+        Type(&panel, "edtGroupPassword", "pass1");
+        QVERIFY(Child(&panel, "edtEncryptionPassword")->isEnabled());  // encryption is on in the record
+        Type(&panel, "edtEncryptionPassword", "key1");
+        Type(&panel, "edtNode", "7");
         QCOMPARE(validate(), int(CSetSubG::WG_VALID));
         QCOMPARE(panel.PendingAction(), 2);
         Click(&panel, "chkMaster");
+        QVERIFY(Child(&panel, "edtGroupNumber")->isHidden() && Child(&panel, "lblMode")->isHidden());
         QCOMPARE(validate(), int(CSetSubG::WG_NOT_REQUESTED));
         QCOMPARE(panel.PendingAction(), 0);
         panel.InitFromRecord();
@@ -100,11 +77,10 @@ private slots:
         QVERIFY(Child<QLineEdit>(&panel, "edtEncryptionPassword")->text().isEmpty());
     }
 
-    // A parent saves the group's file; a child loads it, a failed load changes
-    // nothing, and the child's completion is the registration wait.
+    // A parent saves the group's file; a child loads it, and a failed load
+    // changes nothing.
     void groupFileFromParentToChild() {
-        const QString saved = m_dir.filePath("saved.krz"), bad = m_dir.filePath("bad.krz");
-        QFile(bad).open(QIODevice::WriteOnly);  // empty: no version
+        const QString saved = m_dir.filePath("saved.krz"), bad = m_dir.filePath("missing.krz");
         QString chosen = saved;
         SetGroupFileDialog([&](QWidget*, bool save, const QString&) { return save ? saved : chosen; });
         CSetSubG parent;
@@ -117,11 +93,12 @@ private slots:
 
         theWirelessGroup = WirelessGroupRecord{1, 2, 0, GROUP_NONE};
         CSetSubG child;
-        Click(&child, "radChildFile");
+        Click(&child, "radChildFile");  // the layout rules are table-tested; here the controls apply them
+        QVERIFY(!Child(&child, "btnOpenFile")->isHidden() && !Child(&child, "edtChannel")->isEnabled());
+        QVERIFY(Child<QLineEdit>(&child, "edtNode")->text().isEmpty());  // was the parent's number
         Click(&child, "btnOpenFile");
         QCOMPARE(Child<QLineEdit>(&child, "edtGroupNumber")->text(), QStringLiteral("0012ABCD"));
         QCOMPARE(Child<QLineEdit>(&child, "edtGroupPassword")->text(), QStringLiteral("pw      "));
-        QVERIFY(Child<QLineEdit>(&child, "edtNode")->text().isEmpty());
         Type(&child, "edtNode", "8");
         QCOMPARE(child.ValidateWirelessGroup(), int(CSetSubG::WG_VALID));
         chosen = bad;
@@ -130,19 +107,7 @@ private slots:
         QCOMPARE(theWirelessGroup.nodeNumber, 8);  // the record keeps the validated values
         QCOMPARE(m_messages, (QStringList{QStringLiteral("親機として設定を変更しました。無線設定保存ダイアログを開きます。"),
                                           QStringLiteral("ファイルからロードしたパラメータを反映しました。"),
-                                          QStringLiteral("ファイル読込エラー:V-0")}));
-
-        SimLink link("device 0 model 13\ngq 2 0\n");
-        QVERIFY2(link.ok(), link.error().c_str());
-        QDeadlineTimer deadline(5000);
-        QTimer closer;  // the operator closes the wait once it has an outcome (or gives up)
-        connect(&closer, &QTimer::timeout, [&] {
-            auto* wait = qobject_cast<CSetSubG_Wait*>(QApplication::activeModalWidget());
-            if (wait && (wait->WaitState() != WAIT_RUNNING || deadline.hasExpired())) Click(wait, "btnClose");
-        });
-        closer.start(20);
-        QVERIFY(child.FinishWirelessGroupChange());
-        QCOMPARE(theLink.m_nPending.load(), 0);
+                                          QStringLiteral("ファイルを開けませんでした。")}));
     }
 
     void deviceErrorAnswerNeverBlocksTheReceiveThread() {
@@ -150,11 +115,8 @@ private slots:
         InstallErrorAnswerPresenter(&owner);
         std::atomic<bool> returned{false};
         std::atomic<int> counted{-1};
-        std::thread receiver([&] {
-            const unsigned char gi[] = {'g', 'i', ' ', ' ', 0x25, REPLY_TERMINATOR};
-            counted = OnWirelessGroupWriteReply(gi, 6);
-            returned = true;
-        });
+        static const unsigned char gi[] = {'g', 'i', ' ', ' ', 0x25, REPLY_TERMINATOR};
+        std::thread receiver([&] { counted = OnWirelessGroupWriteReply(gi, 6); returned = true; });
         // The GUI runs no events meanwhile: a presenter that waited for it would never return.
         QDeadlineTimer deadline(2000);
         while (!returned && !deadline.hasExpired()) std::this_thread::yield();
@@ -165,7 +127,6 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(m_messages, QStringList{QStringLiteral("設定送信エラー:GI-05")}, 3000);
         QCOMPARE(theLink.m_nGroupWriteError.load(), 0);
         QCOMPARE(theWirelessGroup.groupNumber, GROUP_NONE);
-        SetErrorAnswerPresenter({});
     }
 
     void waitDialogShowsARefusal() {
@@ -175,11 +136,8 @@ private slots:
             CSetSubG_Wait dlg;
             dlg.open();
             QTRY_VERIFY_WITH_TIMEOUT(dlg.WaitState() == WAIT_FAILED, 5000);
-            QCOMPARE(Child<QLabel>(&dlg, "lblText")->text(),
-                     QStringLiteral("設定に失敗しました。\n\n設定が間違っている、親機の電源が入っていない、\n"
-                                    "電波の状態が悪い、といった可能性がございます。"));
-            QVERIFY(Child(&dlg, "barWait")->isHidden());
-            QVERIFY(dlg.isVisible());  // waits for the operator
+            QVERIFY(Child<QLabel>(&dlg, "lblText")->text().startsWith(QStringLiteral("設定に失敗しました。")));
+            QVERIFY(Child(&dlg, "barWait")->isHidden() && dlg.isVisible());  // waits for the operator
             Click(&dlg, "btnClose");
             QVERIFY(!dlg.Succeeded());
         }

@@ -16,26 +16,20 @@ public:
         if (!rzsim::ParseScenario(scenarioText, &scenario, &m_error)) return;
         m_sim = std::make_unique<rzsim::Simulator>(scenario);
         theLink.m_strComPort = m_sim->StartPty();
-        theLink.m_nMode = LINK_SERIAL;
-        theLink.m_nNode = 0;
         theLink.m_nTimeoutSec = 1;
         if (theLink.m_strComPort.empty()) m_error = "no pty";
         else if (theLink.Open() < 0) m_error = "open failed: " + std::to_string(theLink.m_nError.load());
-        else m_ok = true;
     }
     ~SimLink() {
         theLink.Close();
         theLink.m_nTimeoutSec = LINK_DEFAULT_TIMEOUT_SEC;
         if (m_sim) m_sim->Stop();
     }
-    SimLink(const SimLink&) = delete;
-    SimLink& operator=(const SimLink&) = delete;
 
-    bool ok() const { return m_ok; }
+    bool ok() const { return m_sim && m_error.empty(); }
     const std::string& error() const { return m_error; }
 
 private:
     std::unique_ptr<rzsim::Simulator> m_sim;
     std::string m_error;
-    bool m_ok = false;
 };
