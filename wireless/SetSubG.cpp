@@ -153,7 +153,9 @@ int CSetSubG::ValidateWirelessGroup() {
 
 int CSetSubG::WriteWirelessGroup() {
     const int r = SendWirelessGroupWrite();
-    if (r == GW_SEND_FAILED) ShowMessage(this, FormatText(MSG_COMM_ERROR_CODE, theLink.m_nError.load()));
+    const int err = theLink.m_nError.load();
+    // A send refused after a stop request is no communication error.
+    if (r == GW_SEND_FAILED && !IsEndedOnPurpose(err)) ShowMessage(this, FormatText(MSG_COMM_ERROR_CODE, err));
     return r == GW_OK ? 0 : -1;
 }
 

@@ -252,62 +252,75 @@ private slots:
         QFile::remove(path);
     }
 
-    // "sp" error answer: the form comes back while the message is open, the
-    // wait runs into its time-out and the write fails; nothing is stored.
-    void serialErrorAnswer() {
-        m_holdBox = true;
-        CSetSerial* w = Open<CSerialKind>(kDirectSerial + "fault 0 error SP 65\n", false, 0, 15, 1);
+    // An error answer, even with code 0, ends the write at once: its own
+    // message only, nothing stored, the form live long before the time-out;
+    // OK again succeeds as soon as the device accepts.
+    void serialErrorAnswerThenRetry() {
+        const std::string scenario = kDirectSerial + "set 0 relay \"% 03  !!0D00 01F7\"\n";
+        CSetSerial* w = Open<CSerialKind>(scenario + "fault 0 error SP 0\n", false, 0, 15, 1, 5);
         QVERIFY(w);
-        const std::string relayBefore = Sim().State(0).relay;
+        QElapsedTimer clock;
+        clock.start();
         SetText(w, "editDestNode", "9");
         Click(w, "okButton");
-        QTRY_COMPARE_WITH_TIMEOUT(m_answers, std::vector<std::string>{"設定送信エラー:SP-41"}, 3000);
-        // The form comes back while the message is open and the worker still
-        // waits for an answer that will not be counted.
-        QTRY_VERIFY_WITH_TIMEOUT(Child<QAbstractButton>(w, "okButton")->text() == Q("OK"), 1000);
-        QVERIFY(Child(w, "editDestNode")->isEnabled() && w->IsWriteRunning() && !Shown(MSG_COMM_ERROR));
-        Click(w, "okButton");      // no second write
-        Click(w, "cancelButton");  // no closing under the worker
-        QVERIFY(w->isVisible());
-        m_closeBox();
-        QVERIFY(WriteFailed(w) && !Shown(MSG_WG_CHANGED));
-        QCOMPARE(Sim().State(0).relay, relayBefore);
-        QCOMPARE(Sent("00SP"), 1);
-        Click(w, "cancelButton");
-        QVERIFY(!w->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(!w->IsWriteRunning() && Child(w, "editDestNode")->isEnabled(), 2000);
+        QVERIFY(clock.elapsed() < 2000);
+        QCOMPARE(m_answers, std::vector<std::string>{"設定送信エラー:SP-00"});
+        QVERIFY(m_messages.empty() && w->isVisible());
+        QCOMPARE(Sim().State(0).relay.substr(2, 2), std::string("03"));
+        rzsim::Scenario accepting;
+        std::string error;
+        QVERIFY(rzsim::ParseScenario(scenario, &accepting, &error));
+        Sim().SetScenario(accepting);
+        QVERIFY(OkCloses(w));
+        QCOMPARE(Sim().State(0).relay.substr(2, 2), std::string("09"));
+        QCOMPARE(Sent("00SP"), 2);
+        QCOMPARE(m_messages, std::vector<QString>{Q(MSG_WG_CHANGED)});
     }
 
-    // A rejected group write: no settings file, the window stays open.
-    void groupWriteRejected() {
-        CSetGateway* w = Open<CGatewayKind>("device 0 model 13 uid 0A0B0C0D\nfault 0 error GI 7\n", false, 0, 13, 0x0A0B0C0D, 1);
+    // A refused group write: the device's message only, no settings file
+    // offered; Cancel closes at once once the message was closed.
+    void groupWriteRejectedThenCancel() {
+        m_holdBox = true;
+        CSetGateway* w = Open<CGatewayKind>("device 0 model 13 uid 0A0B0C0D\nfault 0 error GI 7\n", false, 0, 13, 0x0A0B0C0D, 5);
         QVERIFY(w);
         EditPanel(w, [](GroupPanelFields& f) { f.groupPassword = "pw", f.channel = "2"; });
         Click(w, "okButton");
-        QVERIFY(WriteFailed(w) && !Shown(MSG_WG_PARENT_CHANGED) && m_asked.isEmpty());
-        QCOMPARE(m_answers, std::vector<std::string>{"設定送信エラー:GI-07"});
+        QTRY_COMPARE_WITH_TIMEOUT(m_answers, std::vector<std::string>{"設定送信エラー:GI-07"}, 3000);
+        m_closeBox();
+        QTRY_VERIFY_WITH_TIMEOUT(Child<QAbstractButton>(w, "cancelButton")->isEnabled(), 2000);
+        Click(w, "cancelButton");
+        QVERIFY(!w->isVisible());
+        QCOMPARE(w->result(), int(QDialog::Rejected));
+        QVERIFY(m_messages.empty() && m_asked.isEmpty());
         QCOMPARE(Sent("00GI"), 1);
     }
 
-    // A stop request gives the form back at once; the write already sent
-    // still finishes, and then closes the window; a second OK in the
-    // meantime starts nothing.
-    void stopRequestDuringWrite() {
-        CSetSerial* w = Open<CSerialKind>(kDirectSerial + "fault 0 delay SP 1200\n", false, 0, 15, 1, 4);
+    // "中止" while "GE" waits for its answer: the form is live at once, "GI"
+    // never goes out, nothing is reported; OK again writes everything.
+    void stopBeforeGroupWrite() {
+        CSetGateway* w = Open<CGatewayKind>("device 0 model 13 uid 0A0B0C0D\nfault 0 delay GE 1500\n", false, 0, 13, 0x0A0B0C0D, 4);
         QVERIFY(w);
+        EditPanel(w, [](GroupPanelFields& f) { f.groupPassword = "pw", f.channel = "2"; });
         auto* ok = Child<QAbstractButton>(w, "okButton");
         ok->click();
-        QTRY_VERIFY_WITH_TIMEOUT(ok->text() == Q("中止") && w->WriteState() == CSettingsFrame::WRITE_RUNNING, 2000);
-        QVERIFY(!Child(w, "editDestNode")->isEnabled() && ok->isEnabled() && Child<QProgressBar>(w, "progressBar")->isEnabled());
+        QTRY_COMPARE_WITH_TIMEOUT(Sent("00GE"), 1, 2000);
+        QCOMPARE(ok->text(), Q("中止"));
+        QCOMPARE(ok->accessibleName(), Q("中止"));
+        QVERIFY(!Child(w, "editIp")->isEnabled() && Child<QProgressBar>(w, "progressBar")->isEnabled());
+        QElapsedTimer clock;
+        clock.start();
         ok->click();
-        QTRY_VERIFY_WITH_TIMEOUT(ok->text() == Q("OK") && Child(w, "editDestNode")->isEnabled(), 1000);
-        QVERIFY(w->IsWriteRunning());
-        ok->click();               // refused: the first write still runs
-        Click(w, "cancelButton");  // refused as well
-        QVERIFY(w->isVisible());
-        QTRY_VERIFY_WITH_TIMEOUT(!w->isVisible(), 5000);
-        QCOMPARE(w->result(), int(QDialog::Accepted));
-        QCOMPARE(Sent("00SP"), 1);
-        QVERIFY(!Shown(MSG_COMM_ERROR));
+        QTRY_VERIFY_WITH_TIMEOUT(!w->IsWriteRunning() && Child(w, "editIp")->isEnabled(), 1000);
+        QVERIFY(clock.elapsed() < 1000);
+        QCOMPARE(ok->text(), Q("OK"));
+        QCOMPARE(ok->accessibleName(), Q("OK"));
+        QVERIFY(m_messages.empty() && w->isVisible());
+        QVERIFY(OkCloses(w));
+        std::vector<std::string> sent;
+        for (const std::string& f : Sim().Frames()) sent.push_back(f.substr(0, 4));
+        QCOMPARE(sent, (std::vector<std::string>{"00GJ", "00SJ", "00GK", "00MR", "00SP", "00GE", "00SP", "00GE", "00GI"}));
+        QCOMPARE(m_asked.size(), 1);
     }
 
     // The device drops the connection during the write: the link-lost
