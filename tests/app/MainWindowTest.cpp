@@ -406,6 +406,16 @@ private slots:
         QVERIFY(!ui()->comboGatewayPort->isEnabled());
         ui()->buttonConnect->click();
         QCOMPARE(m_messages, QStringList{T(MSG_SELECT_TARGET)});
+        // A regular file typed as the port is refused with the open error,
+        // and nothing is written into it.
+        QTemporaryFile file;
+        QVERIFY(file.open() && file.write("content") == 7 && file.flush());
+        ui()->comboDirectPort->setEditText(file.fileName());
+        m_messages.clear();
+        ui()->buttonConnect->click();
+        QCOMPARE(m_messages, QStringList{FormatText(MSG_CONNECT_ERROR_CODE, ENOTTY)});
+        QCOMPARE(QFileInfo(file.fileName()).size(), qint64(7));
+        QVERIFY(Idle());
         rzsim::Simulator sim(rzsim::DefaultScenario());
         const std::string path = sim.StartPty();
         QVERIFY(!path.empty());

@@ -10,6 +10,8 @@
 #include <netinet/in.h>
 #include <stdlib.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <termios.h>
 
 #include <atomic>
@@ -324,6 +326,45 @@ TEST_F(LinkTest, ClosedMissingAndDoubleOpenedLinks) {
     EXPECT_EQ(theLink.m_nPending.load(), 0);  // what was never sent is not awaited
     theLink.Close();  // closing a closed link does nothing
     EXPECT_EQ(theLink.m_nState.load(), LINK_CLOSED);
+
+    // Only character devices open as serial ports; a regular file (large,
+    // so that a drain would run out before its end), a directory, a FIFO
+    // and a socket are refused untouched.
+    char dir[] = "/tmp/rz-link-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string file = std::string(dir) + "/file", fifo = std::string(dir) + "/fifo",
+                      sock = std::string(dir) + "/sock";
+    {
+        FILE* f = fopen(file.c_str(), "w");
+        ASSERT_NE(f, nullptr);
+        fputs("content", f);
+        fclose(f);
+        ASSERT_EQ(truncate(file.c_str(), 1 << 24), 0);
+    }
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", sock.c_str());
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    for (const std::string& path : {file, std::string(dir), fifo, sock}) {
+        theLink.m_strComPort = path;
+        EXPECT_EQ(theLink.Open(), -1) << path;
+        EXPECT_EQ(theLink.m_nError.load(), ENOTTY) << path;
+        EXPECT_EQ(theLink.m_nState.load(), LINK_CLOSED) << path;
+    }
+    struct stat st {};
+    ASSERT_EQ(stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, 1 << 24);
+    char head[8] = {};
+    FILE* f = fopen(file.c_str(), "r");
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(fread(head, 1, 7, f), 7u);
+    fclose(f);
+    EXPECT_STREQ(head, "content");
+    ::close(listener);
+    for (const std::string& path : {file, fifo, sock}) unlink(path.c_str());
+    rmdir(dir);
 
     OpenPair();
     EXPECT_EQ(theLink.Open(), -1);
