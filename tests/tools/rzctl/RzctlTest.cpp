@@ -3,11 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstdio>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -44,11 +48,11 @@ TEST(RzctlReplies, EscapesRoundTrip) {
 
 struct CtlRun {
     int status;
-    std::string out;
+    std::string out;  // standard output, then standard error
 };
 
 CtlRun RunCtl(const std::string& args) {
-    const std::string cmd = std::string(RZCTL_PATH) + " " + args + " 2>/dev/null";
+    const std::string cmd = std::string(RZCTL_PATH) + " " + args + " 2>&1";
     FILE* p = popen(cmd.c_str(), "r");
     CtlRun r{-1, ""};
     if (!p) return r;
@@ -87,9 +91,63 @@ TEST(RzctlEndToEnd, AgainstTheSimulatorOverTcpAndPty) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.rfind("sj", 0), 0u) << r.out;
 
+    r = RunCtl(tcp + " --node 0 --timeout 1 raw GQ");  // the status notification too
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "gq\"\n");
+
     r = RunCtl(tcp + " --node 77 --timeout 1 identify");  // nobody is node 77
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(r.out.empty());
+    EXPECT_EQ(r.out, "rzctl: no answer within 1 s\n");
+}
+
+// A device that answers the first frame by resetting the connection.
+int ResettingPeer(std::thread* server) {
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    if (::bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(listener, 1) != 0 ||
+        ::getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
+        return -1;
+    *server = std::thread([listener] {
+        const int conn = ::accept(listener, nullptr, nullptr);
+        char byte = 0;
+        while (conn >= 0 && ::read(conn, &byte, 1) == 1 && byte != '\xC8') {
+        }
+        const linger abort{1, 0};
+        ::setsockopt(conn, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+        ::close(conn);
+        ::close(listener);
+    });
+    return ntohs(addr.sin_port);
+}
+
+// A link lost at any moment is a connection error with its code, not a
+// missing answer: each command, long before its own time runs out.
+TEST(RzctlEndToEnd, LostConnectionExitsTwo) {
+    rzsim::Scenario dropping;
+    std::string error;
+    ASSERT_TRUE(rzsim::ParseScenario("fault drop-after 1\n", &dropping, &error)) << error;
+    rzsim::Simulator sim(dropping);
+    const std::string closing = "--tcp 127.0.0.1:" + std::to_string(sim.StartTcp());
+    const std::string vanishing = "--serial " + sim.StartPty();
+    std::thread server;
+    const int port = ResettingPeer(&server);
+    ASSERT_GT(port, 0);
+    const struct { std::string args; const char* code; } cases[] = {
+        {closing + " --timeout 20 identify", "error 20000"},
+        {vanishing + " --timeout 20 raw SJ", "error 5"},  // EIO: the device end went away
+        {"--tcp 127.0.0.1:" + std::to_string(port) + " search --seconds 20", "error 104"},  // ECONNRESET
+    };
+    for (const auto& c : cases) {
+        const auto t0 = std::chrono::steady_clock::now();
+        const CtlRun r = RunCtl(c.args);
+        EXPECT_EQ(r.status, 2) << c.args << ": " << r.out;
+        EXPECT_NE(r.out.find(c.code), std::string::npos) << c.args << ": " << r.out;
+        EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(5)) << c.args;
+    }
+    server.join();
 }
 
 TEST(RzctlEndToEnd, UsageAndConnectionErrors) {
