@@ -114,7 +114,9 @@ void CSettingsFrame::OpenWindow() {
     setWindowTitle(QString::fromStdString(
         FormatSettingsTitle(model, theLink.m_nNode.load(), remote ? 0 : theWirelessGroup.nodeNumber)));
     // 4., 5. identity line, idle
-    m_pStatus->setText(QString::fromStdString(FormatStatusLine(theLink.m_dwUid.load())));
+    const QString identity = QString::fromStdString(FormatStatusLine(theLink.m_dwUid.load()));
+    m_pStatus->setText(identity);
+    m_pStatus->setAccessibleName(identity);  // the value itself, not a caption
     m_nWriteState.store(WRITE_IDLE);
     ShowProgress(false);
     SetFormEnabled(true);

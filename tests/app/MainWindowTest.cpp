@@ -165,9 +165,10 @@ private slots:
             Make();
             // The gateway choice is only open in remote mode; then go to the
             // mode under test, so that the rules are applied on a change.
-            ui()->radioRemote->click();
-            (usb ? ui()->radioUsb : ui()->radioLan)->click();
-            (remote ? ui()->radioRemote : ui()->radioDirect)->click();
+            // Changed without a click, as keys or assistive technology do.
+            ui()->radioRemote->setChecked(true);
+            (usb ? ui()->radioUsb : ui()->radioLan)->setChecked(true);
+            (remote ? ui()->radioRemote : ui()->radioDirect)->setChecked(true);
             QStringList wrong;
             auto expect = [&](std::initializer_list<QWidget*> widgets, bool on) {
                 for (QWidget* w : widgets)
@@ -349,6 +350,7 @@ private slots:
         } else {
             ui()->buttonConnect->click();
             QTRY_COMPARE_WITH_TIMEOUT(ui()->buttonConnect->text(), T(TXT_ABORT), 2000);
+            QCOMPARE(ui()->buttonConnect->accessibleName(), T(TXT_ABORT));
             QVERIFY(!ui()->editAddress->isEnabled() && !ui()->buttonSearch->isEnabled());
             QTRY_VERIFY_WITH_TIMEOUT(ui()->progressBar->isVisible(), 2000);
             QVERIFY(sim.WaitForFrames(2, std::chrono::milliseconds(2000)));
@@ -364,6 +366,7 @@ private slots:
         QCOMPARE(g_kind->windows.load(), 0);
         QCOMPARE(m_dlg->isVisible(), how == "abort");
         if (how == "abort") QVERIFY(ui()->editAddress->isEnabled());
+        if (how == "abort") QCOMPARE(ui()->buttonConnect->accessibleName(), T(TXT_MAIN_CONNECT));
         m_dlg.reset();  // destruction after close: nothing left to join
     }
 

@@ -141,7 +141,8 @@ private slots:
         QVERIFY(w);
         QCOMPARE(Sim().Frames(), (std::vector<std::string>{"00GJ", "00SJ"}));
         QCOMPARE(w->windowTitle(), QString::fromStdString(GetModelName(15, 0)) + Q(" ( node : 5 ) の設定"));
-        QCOMPARE(Child<QLabel>(w, "statusLine")->text(), Q("UID : 12345678"));
+        QCOMPARE(QAccessible::queryAccessibleInterface(Child<QLabel>(w, "statusLine"))->text(QAccessible::Name),
+                 Q("UID : 12345678"));
         QVERIFY(w->Panel()->isVisibleTo(w));
         QCOMPARE(Child(w, "editDestNode")->text(), Q("3"));  // filled from the device
         QCOMPARE(Child<QComboBox>(w, "comboBaud")->currentText(), Q("9600"));
@@ -150,9 +151,11 @@ private slots:
         QTest::keyClick(w, Qt::Key_Enter);
         QVERIFY(w->isVisible() && !w->IsWriteRunning());
 
-        Click(w, "radioModeRtu");
+        // The rules follow a checked state changed without a click, as keys
+        // or assistive technology change it.
+        Child<QAbstractButton>(w, "radioModeRtu")->setChecked(true);
         QVERIFY(!Child<QComboBox>(w, "comboTimeout")->isEnabled() && !Child(w, "editFilterLow")->isEnabled());
-        Click(w, "radioFilterPass");
+        Child<QAbstractButton>(w, "radioFilterPass")->setChecked(true);
         QVERIFY(Child(w, "editFilterLow")->isEnabled());
         // A refused value: its message, nothing sent, the window stays.
         SetText(w, "editFilterLow", "00");
@@ -181,7 +184,8 @@ private slots:
         CSetGateway* w = Open<CGatewayKind>("device 0 model 14 uid 1\ndevice 4 model 13 uid 4\n", true, 4, 13, 4);
         QVERIFY(w);
         QCOMPARE(Sim().Frames(), (std::vector<std::string>{"04SJ", "04GK", "04MR01A6"}));
-        QCOMPARE(Child<QLabel>(w, "macText")->text(), Q("00-80-AB-12-34-56"));
+        QAccessibleInterface* mac = QAccessible::queryAccessibleInterface(Child<QLabel>(w, "macText"));
+        QCOMPARE(mac->text(QAccessible::Name) + mac->text(QAccessible::Description), Q("MACアドレス :00-80-AB-12-34-56"));
         QCOMPARE(Child(w, "editSerialPort")->text(), Q(" 1024"));
         QVERIFY(Child(w, "editSerialPort")->hasAcceptableInput());
         QFrame* area = Child<QFrame>(w, "frameArea");

@@ -56,7 +56,8 @@ private slots:
             worker.join();
             return result.load();
         };
-        Click(&panel, "radChildManual");
+        Child<QAbstractButton>(&panel, "radChildManual")->setChecked(true);  // no click: keys, assistive technology
+        QVERIFY(Child(&panel, "edtGroupNumber")->isEnabled());
         Type(&panel, "edtGroupNumber", "12G4");
         QCOMPARE(validate(), int(CSetSubG::WG_INVALID));
         QCOMPARE(m_messages, QStringList{QStringLiteral("グループ番号に使用できない文字が含まれています。")});
@@ -68,7 +69,7 @@ private slots:
         Type(&panel, "edtNode", "7");
         QCOMPARE(validate(), int(CSetSubG::WG_VALID));
         QCOMPARE(panel.PendingAction(), 2);
-        Click(&panel, "chkMaster");
+        Child<QAbstractButton>(&panel, "chkMaster")->toggle();
         QVERIFY(Child(&panel, "edtGroupNumber")->isHidden() && Child(&panel, "lblMode")->isHidden());
         QCOMPARE(validate(), int(CSetSubG::WG_NOT_REQUESTED));
         QCOMPARE(panel.PendingAction(), 0);
