@@ -286,7 +286,8 @@ void HexEncode32(const unsigned char* in32, char* out64);
 // Returns 0, or -1 (raw wider than 16 bits; out untouched).
 int RawToPhysical(long raw, double fullScale, double* out);
 // Returns 0, or -1 when value was outside +-fullScale (the clamped code is
-// stored all the same).
+// stored all the same). A value or scale that is not finite, or a scale that
+// is not positive: -1, out untouched.
 int PhysicalToRaw(double value, double fullScale, long* out);
 
 // Trims ASCII white space at both ends.

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace {
 
@@ -107,6 +108,14 @@ TEST(AnalogScaling, PhysicalToRawClampsAndReports) {
         long out = -1;
         EXPECT_EQ(PhysicalToRaw(c.value, 10.0, &out), c.result) << c.value;
         EXPECT_EQ(out, c.expected) << c.value;
+    }
+    // Nothing converted: typed "nan" / "inf", or a scale that is not positive.
+    const double inf = std::numeric_limits<double>::infinity(), nan = std::numeric_limits<double>::quiet_NaN();
+    const std::pair<double, double> refused[] = {{nan, 10}, {inf, 10}, {-inf, 10}, {1, 0}, {-1, -10}, {1, nan}, {1, inf}};
+    for (const auto& [value, scale] : refused) {
+        long out = 42;
+        EXPECT_EQ(PhysicalToRaw(value, scale, &out), -1) << value << " " << scale;
+        EXPECT_EQ(out, 42) << value << " " << scale;
     }
 }
 

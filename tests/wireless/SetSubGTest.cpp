@@ -136,8 +136,10 @@ private slots:
         {
             CSetSubG_Wait dlg;
             dlg.open();
-            QTRY_VERIFY_WITH_TIMEOUT(dlg.WaitState() == WAIT_FAILED, 5000);
-            QVERIFY(Child<QLabel>(&dlg, "lblText")->text().startsWith(QStringLiteral("設定に失敗しました。")));
+            // The label is changed after the state (the worker hands it to
+            // this thread): wait for what the operator sees.
+            QTRY_VERIFY_WITH_TIMEOUT(Child<QLabel>(&dlg, "lblText")->text().startsWith(QStringLiteral("設定に失敗しました。")), 5000);
+            QCOMPARE(dlg.WaitState(), WAIT_FAILED);
             QVERIFY(Child(&dlg, "barWait")->isHidden() && dlg.isVisible());  // waits for the operator
             Click(&dlg, "btnClose");
             QVERIFY(!dlg.Succeeded());

@@ -183,7 +183,8 @@ TEST(Scenario, DefaultScenarioIsTheDemonstrationFile)
 TEST(Scenario, DumpedStateLoadsBackUnchanged)
 {
     Scenario sc = Parse(std::string(kNetwork) + "set 0 relay \"\\x22\\x5C00  ! 0000 01F7\"\ngq 2 0\n"
-                                                "fault garbage 00C8FF\nfault 1 delay SK 30\nfault drop-after 3\n");
+                                                "fault garbage 00C8FF\nfault 1 delay SK 30\nfault drop-after 3\n"
+                                                "fault * noanswer \"mr 1#\\x22\"\n");
     EXPECT_EQ(sc.devices[0].relay.substr(0, 2), "\"\\");
     Ask(sc, 0, GroupWrite("FFFFFFFF", "01"));
     EXPECT_EQ(Ask(sc, 0, "RSET/"), "");
@@ -194,8 +195,9 @@ TEST(Scenario, DumpedStateLoadsBackUnchanged)
     EXPECT_EQ(Simulator(back).DumpState(), text);
     EXPECT_EQ(back.devices[0].resetCount, 1);
     EXPECT_EQ(back.devices[0].lastGroupWrite, GroupWrite("FFFFFFFF", "01").substr(2));
-    ASSERT_EQ(back.faults.size(), 3u);
+    ASSERT_EQ(back.faults.size(), 4u);
     EXPECT_EQ(back.faults[0].bytes, std::string("\x00\xC8\xFF", 3));
+    EXPECT_EQ(back.faults[3].mnemonic, "MR 1#\"");
 }
 
 bool Exists(const std::string& path)
