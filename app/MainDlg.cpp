@@ -306,7 +306,14 @@ void CKORVELT_RZsetDlg::ProgressThread(int step) {
     m_bProgressRunning = false;
 }
 
-void CKORVELT_RZsetDlg::PostStepDone() { QCoreApplication::postEvent(this, new QEvent(WM_STEP_DONE)); }
+void CKORVELT_RZsetDlg::PostStepDone() {
+    // Through the one hand-over to the GUI thread, which then posts the
+    // completion message to this window's own queue.
+    QPointer<CKORVELT_RZsetDlg> self = m_self;
+    RunOnGui([self] {
+        if (self) QCoreApplication::postEvent(self.data(), new QEvent(WM_STEP_DONE));
+    });
+}
 
 void CKORVELT_RZsetDlg::IdentifyThread(int step) {
     int failed = 0;

@@ -63,10 +63,11 @@ void DrainGuiQueue() {
 }  // namespace
 
 void RunOnGui(std::function<void()> fn) {
-    {
-        std::lock_guard<std::mutex> lock(g_queueMutex);
-        g_queue.push_back(std::move(fn));
-    }
+    // The wake-up is posted under the queue's mutex too: the toolkit's own
+    // event list is guarded by locks that race checkers cannot see, so every
+    // post of this program is ordered by this mutex.
+    std::lock_guard<std::mutex> lock(g_queueMutex);
+    g_queue.push_back(std::move(fn));
     QMetaObject::invokeMethod(QCoreApplication::instance(), &DrainGuiQueue, Qt::QueuedConnection);
 }
 

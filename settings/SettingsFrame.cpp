@@ -200,11 +200,14 @@ void CSettingsFrame::WorkerMain() {
             m_nWriteResult.store(RESULT_NONE);
         }
     }
-    if (linkLost) {
-        QMetaObject::invokeMethod(this, [this] { OnLinkLost(); }, Qt::QueuedConnection);
-    } else {
-        QMetaObject::invokeMethod(this, [this, wrote] { OnWorkFinished(wrote); }, Qt::QueuedConnection);
-    }
+    // The window outlives the worker (EndWork joins it first), so the guard
+    // only matters for a window deleted by other means.
+    QPointer<CSettingsFrame> self(this);
+    RunOnGui([self, linkLost, wrote] {
+        if (!self) return;
+        if (linkLost) self->OnLinkLost();
+        else self->OnWorkFinished(wrote);
+    });
     m_bWorkerRunning.store(false);  // the last step: OnWorkFinished joins after it
 }
 
