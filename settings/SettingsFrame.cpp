@@ -52,11 +52,13 @@ void CSettingsFrame::EndWork() {
     // A write still on its way stops at once: its wait ends and nothing more
     // is sent. Its end, should it be served while waiting, changes nothing.
     m_bTearingDown = true;
-    if (m_bWorkerRunning.load()) {
+    const bool stopping = m_bWorkerRunning.load();
+    if (stopping) {
         int idle = WRITE_IDLE;
         if (!m_nWriteState.compare_exchange_strong(idle, WRITE_STOPPED)) RequestStop();
     }
     JoinWorker();
+    if (stopping) theLink.AllowSending();  // the link outlives this window
 }
 
 void CSettingsFrame::JoinWorker() {
