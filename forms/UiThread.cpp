@@ -60,15 +60,33 @@ void DrainGuiQueue() {
         fn();
     }
 }
+
+// The receiver of the drain requests, on the GUI thread. Requests are posted
+// by name, so that the posted event holds nothing the posting thread wrote:
+// everything handed over travels in the queue above.
+class GuiQueueDrainer : public QObject {
+    Q_OBJECT
+public slots:
+    void Drain() { DrainGuiQueue(); }
+};
+
+GuiQueueDrainer* Drainer() {
+    static GuiQueueDrainer* drainer = [] {
+        auto* d = new GuiQueueDrainer;  // for the whole run
+        d->moveToThread(QCoreApplication::instance()->thread());
+        return d;
+    }();
+    return drainer;
+}
 }  // namespace
 
 void RunOnGui(std::function<void()> fn) {
-    // The wake-up is posted under the queue's mutex too: the toolkit's own
+    // The request is posted under the queue's mutex too: the toolkit's own
     // event list is guarded by locks that race checkers cannot see, so every
     // post of this program is ordered by this mutex.
     std::lock_guard<std::mutex> lock(g_queueMutex);
     g_queue.push_back(std::move(fn));
-    QMetaObject::invokeMethod(QCoreApplication::instance(), &DrainGuiQueue, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(Drainer(), "Drain", Qt::QueuedConnection);
 }
 
 void RunOnGuiBlocking(std::function<void()> fn) {
@@ -124,3 +142,5 @@ QString FormatText(const char* format, const QString& text) {
     std::snprintf(buf, sizeof buf, format, utf8.constData());
     return QString::fromUtf8(buf);
 }
+
+#include "UiThread.moc"
