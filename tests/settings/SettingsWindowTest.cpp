@@ -105,10 +105,6 @@ class SettingsWindowTest : public QObject {
         Click(w, "okButton");
         return QTest::qWaitFor([w] { return !w->isVisible(); }, 8000) && w->result() == QDialog::Accepted;
     }
-    // The write ended as failed: the message, the worker gone, the window kept.
-    bool WriteFailed(CSettingsFrame* w) const {
-        return QTest::qWaitFor([&] { return Shown(MSG_COMM_ERROR) && !w->IsWriteRunning(); }, 6000) && w->isVisible();
-    }
 
 private slots:
     void init() {
@@ -204,24 +200,6 @@ private slots:
         QCOMPARE(m_messages, std::vector<QString>{Q(MSG_WG_CHANGED)});
     }
 
-    // A gateway made parent of a new group: its relay and LAN settings, then
-    // the group; then the group's file offered for saving.
-    void gatewayBecomesParent() {
-        CSetGateway* w = Open<CGatewayKind>("device 0 model 13 uid 0A0B0C0D\n", false, 0, 13, 0x0A0B0C0D);
-        QVERIFY(w);
-        QVERIFY(w->Panel()->Fields().master);  // no group yet
-        EditPanel(w, [](GroupPanelFields& f) { f.role = WG_ROLE_PARENT, f.groupPassword = "pass 1", f.channel = "3"; });
-        QVERIFY(OkCloses(w));
-        QVERIFY(Shown(MSG_WG_PARENT_CHANGED));
-        const std::uint32_t group = rzsim::NewGroupNumber(0x0A0B0C0D);
-        QCOMPARE(theWirelessGroup.groupNumber, group);  // from the "gi" answer
-        QCOMPARE(m_asked, QStringList{QString::asprintf("KORZ_%08X.krz", group)});
-        const auto frames = Sim().Frames();
-        QCOMPARE(frames.size(), size_t(7));  // GJ SJ GK MR, then SP GE GI in order
-        QVERIFY(frames[4].rfind("00SP", 0) == 0 && frames[5].rfind("00GE", 0) == 0);
-        QCOMPARE(QString::fromStdString(frames[6]), Q("00GI# FFFFFFFF01pass 1   ") + QString(64, QLatin1Char('0')));
-    }
-
     // A serial converter enrolled as a child from a parent's settings file:
     // its relay settings, then the group from the file with its own node
     // number, then the registration wait until the device reports success.
@@ -300,12 +278,15 @@ private slots:
         QCOMPARE(Sent("00GI"), 1);
     }
 
-    // "中止" while "GE" waits for its answer: the form is live at once, "GI"
-    // never goes out, nothing is reported; OK again writes everything.
-    void stopBeforeGroupWrite() {
+    // A gateway made parent of a new group. "中止" while "GE" waits for its
+    // answer: the form is live at once, "GI" never goes out, nothing is
+    // reported. OK again writes its relay and LAN settings, then the group;
+    // the group's file is offered for saving under the new group's number.
+    void stopThenParentOfANewGroup() {
         CSetGateway* w = Open<CGatewayKind>("device 0 model 13 uid 0A0B0C0D\nfault 0 delay GE 1500\n", false, 0, 13, 0x0A0B0C0D, 4);
         QVERIFY(w);
-        EditPanel(w, [](GroupPanelFields& f) { f.groupPassword = "pw", f.channel = "2"; });
+        QVERIFY(w->Panel()->Fields().master);  // no group yet
+        EditPanel(w, [](GroupPanelFields& f) { f.role = WG_ROLE_PARENT, f.groupPassword = "pass 1", f.channel = "3"; });
         auto* ok = Child<QAbstractButton>(w, "okButton");
         ok->click();
         QTRY_COMPARE_WITH_TIMEOUT(Sent("00GE"), 1, 2000);
@@ -321,10 +302,15 @@ private slots:
         QCOMPARE(ok->accessibleName(), Q("OK"));
         QVERIFY(m_messages.empty() && w->isVisible());
         QVERIFY(OkCloses(w));
+        const auto frames = Sim().Frames();
         std::vector<std::string> sent;
-        for (const std::string& f : Sim().Frames()) sent.push_back(f.substr(0, 4));
+        for (const std::string& f : frames) sent.push_back(f.substr(0, 4));
         QCOMPARE(sent, (std::vector<std::string>{"00GJ", "00SJ", "00GK", "00MR", "00SP", "00GE", "00SP", "00GE", "00GI"}));
-        QCOMPARE(m_asked.size(), 1);
+        QCOMPARE(QString::fromStdString(frames[8]), Q("00GI# FFFFFFFF01pass 1   ") + QString(64, QLatin1Char('0')));
+        QVERIFY(Shown(MSG_WG_PARENT_CHANGED));
+        const std::uint32_t group = rzsim::NewGroupNumber(0x0A0B0C0D);
+        QCOMPARE(theWirelessGroup.groupNumber, group);  // from the "gi" answer
+        QCOMPARE(m_asked, QStringList{QString::asprintf("KORZ_%08X.krz", group)});
     }
 
     // The device drops the connection during the write: the link-lost
