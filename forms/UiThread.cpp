@@ -80,6 +80,8 @@ GuiQueueDrainer* Drainer() {
 }
 }  // namespace
 
+void ServeGuiCalls() { DrainGuiQueue(); }
+
 void RunOnGui(std::function<void()> fn) {
     // The request is posted under the queue's mutex too: the toolkit's own
     // event list is guarded by locks that race checkers cannot see, so every

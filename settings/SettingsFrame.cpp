@@ -63,8 +63,10 @@ void CSettingsFrame::EndWork() {
 
 void CSettingsFrame::JoinWorker() {
     // The worker may be waiting for the GUI thread (a message, a form read):
-    // keep serving events until it has ended, then join.
-    while (m_bWorkerRunning.load()) {
+    // keep serving its calls and the events until it has ended, then join.
+    // The calls are served directly too, as this may run inside one of them.
+    while (m_bThreadActive.load()) {
+        ServeGuiCalls();
         QCoreApplication::processEvents(QEventLoop::AllEvents);
         SleepMs(2);
     }
@@ -169,11 +171,13 @@ void CSettingsFrame::OnOk() {
         RequestStop();
         return;
     }
-    // One write at a time; the form is disabled until the worker has ended,
-    // so this only guards against a click queued meanwhile.
+    // One write at a time, until its end has been dealt with here; the form
+    // is disabled until then, so this only guards against a click queued
+    // meanwhile.
     if (m_bWorkerRunning.load()) return;
     if (m_worker.joinable()) m_worker.join();
     m_bWorkerRunning.store(true);
+    m_bThreadActive.store(true);
     m_worker = std::thread([this] { WorkerMain(); });
 }
 
@@ -210,7 +214,7 @@ void CSettingsFrame::WorkerMain() {
         if (linkLost) self->OnLinkLost();
         else self->OnWorkFinished(wrote);
     });
-    m_bWorkerRunning.store(false);  // the last step: OnWorkFinished joins after it
+    m_bThreadActive.store(false);  // the last step: OnWorkFinished joins after it
 }
 
 bool CSettingsFrame::RunWrite(int panel) {
@@ -272,6 +276,7 @@ void CSettingsFrame::SetFormEnabled(bool enabled) {
 
 void CSettingsFrame::OnWorkFinished(bool wrote) {
     JoinWorker();  // its last step was clearing its flag: no wait
+    m_bWorkerRunning.store(false);
     if (m_bTearingDown) return;
     m_nWriteState.store(WRITE_IDLE);
     theLink.AllowSending();
@@ -294,6 +299,7 @@ void CSettingsFrame::OnWorkFinished(bool wrote) {
 
 void CSettingsFrame::OnLinkLost() {
     JoinWorker();
+    m_bWorkerRunning.store(false);
     if (m_bTearingDown) return;
     m_nWriteState.store(WRITE_STOPPED);
     theLink.AllowSending();

@@ -62,7 +62,8 @@ public:
     CSetSubG* Panel() const { return m_pSubG; }
     int WriteState() const { return m_nWriteState.load(); }
     int WriteResult() const { return m_nWriteResult.load(); }
-    // True from OK until the write worker has ended.
+    // True from OK until the end of the write worker has been dealt with on
+    // the GUI thread (form back, messages, completion step).
     bool IsWriteRunning() const { return m_bWorkerRunning.load(); }
 
     // Cancel, Escape and the close box. While a write worker runs (Cancel is
@@ -116,7 +117,8 @@ private:
 
     std::atomic<int> m_nWriteState{WRITE_IDLE};
     std::atomic<int> m_nWriteResult{RESULT_NONE};
-    std::atomic<bool> m_bWorkerRunning{false};
+    std::atomic<bool> m_bWorkerRunning{false};  // from OK until OnWorkFinished/OnLinkLost
+    std::atomic<bool> m_bThreadActive{false};   // the worker thread has not ended
     bool m_bCloseRequested = false;  // GUI thread: close once the worker has ended
     bool m_bTearingDown = false;     // GUI thread: EndWork has begun
     std::thread m_worker;
