@@ -32,5 +32,6 @@ QIcon AppIcon() {
     QIcon icon;
     icon.addFile(QStringLiteral(":/rzset/rzset-16.png"), QSize(16, 16));
     icon.addFile(QStringLiteral(":/rzset/rzset-32.png"), QSize(32, 32));
+    icon.addFile(QStringLiteral(":/rzset/rzset-256.png"), QSize(256, 256));
     return icon;
 }

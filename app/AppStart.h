@@ -8,5 +8,6 @@ class QIcon;
 // every text renders with real glyphs.
 void InstallFormFont();
 
-// The application icon ("RZ" on blue) in 16 x 16 and 32 x 32.
+// The application icon ("RZ" on blue, drawn in forms/rzset.svg) in 16 x 16,
+// 32 x 32 and 256 x 256.
 QIcon AppIcon();

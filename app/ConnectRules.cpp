@@ -44,6 +44,17 @@ const char* CheckTimeoutText(const std::string& text, int* seconds) {
     return nullptr;
 }
 
+std::string OpenFailureMessage(int mode, int err, const std::string& port) {
+    if (mode == LINK_TCP && err == LINK_E_TIMEOUT) return MSG_GATEWAY_UNREACHABLE;
+    if (mode == LINK_SERIAL && err == LINK_E_NO_PERMISSION) {
+        std::string text = MSG_PORT_NO_PERMISSION;
+        return text.replace(text.find("%s"), 2, port);
+    }
+    char buf[64];
+    std::snprintf(buf, sizeof buf, MSG_CONNECT_ERROR_CODE, err);
+    return buf;
+}
+
 TargetResult CheckTarget(const TargetForm& form, bool forSearch) {
     TargetResult r;
     if (!form.remote || (!form.usb && !form.lan)) {

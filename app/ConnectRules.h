@@ -60,6 +60,11 @@ struct TargetResult {
 
 TargetResult CheckTarget(const TargetForm& form, bool forSearch);
 
+// The message of a link that did not open with error err: a LAN gateway that
+// did not answer, a serial port (path port) that this user may not open, or
+// else the error code.
+std::string OpenFailureMessage(int mode, int err, const std::string& port);
+
 // The four column texts of a search row.
 struct NodeRowTexts {
     std::string node, model, id, rssi;

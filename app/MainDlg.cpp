@@ -244,11 +244,7 @@ void CKORVELT_RZsetDlg::Message(const QString& text) {
 
 bool CKORVELT_RZsetDlg::OpenLink() {
     if (theLink.Open() >= 0) return true;
-    const int err = theLink.m_nError;
-    if (theLink.m_nMode == LINK_TCP && err == LINK_E_TIMEOUT)
-        Message(Txt(MSG_GATEWAY_UNREACHABLE));
-    else
-        Message(FormatText(MSG_CONNECT_ERROR_CODE, err));
+    Message(QString::fromStdString(OpenFailureMessage(theLink.m_nMode, theLink.m_nError, theLink.m_strComPort)));
     return false;
 }
 

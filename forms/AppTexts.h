@@ -42,6 +42,9 @@ inline constexpr const char* MSG_LAN_NO_PORT = "LAN接続の場合、接続先�
 inline constexpr const char* MSG_BAD_NODE = "宛先ノードが正しくありません。";
 inline constexpr const char* MSG_GATEWAY_UNREACHABLE = "無線ゲートウェイと接続できません。";
 inline constexpr const char* MSG_CONNECT_ERROR_CODE = "接続エラー : %d";
+// A serial port that exists but that this user may not open (%s: its path).
+inline constexpr const char* MSG_PORT_NO_PERMISSION =
+    "シリアルポート %s を開く権限がありません。\nユーザーを dialout グループに追加し、ログインし直してください。";
 inline constexpr const char* MSG_UNSUPPORTED_MODEL = "通信エラー、もしくは対応していないモデルです。";
 inline constexpr const char* MSG_READ_FAILED = "設定の取得に失敗しました。";
 inline constexpr const char* MSG_OVERLOAD = "負荷により処理を中断します。";

@@ -75,6 +75,9 @@ constexpr int LINK_E_REPLY_TOO_LONG = 20006;
 // shows no communication error for them.
 constexpr int LINK_E_ERROR_ANSWER = 20010;
 constexpr int LINK_E_STOPPED = 20011;
+// A serial port that exists but that this user may not open (on Linux: not
+// a member of the port's group, dialout). Set by the transport's open.
+constexpr int LINK_E_NO_PERMISSION = 20012;
 
 constexpr unsigned char REPLY_TERMINATOR = 0xC8;
 

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what building, running and testing rzset needs on Debian 12.
+# Installs what building, running and testing rzset needs on Debian 12, and
+# the further packages named as arguments (scripts/package.sh adds its own).
 # Safe to run repeatedly: it only installs what is missing.
 set -euo pipefail
 
@@ -10,6 +11,7 @@ PKGS=(
   libgtest-dev googletest
   fonts-ipafont-gothic
   xvfb xauth
+  "$@"
 )
 
 missing=()

@@ -142,7 +142,8 @@ std::unique_ptr<ILinkTransport> OpenSerialTransport(const std::string& path, int
     }
     int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        *err = errno;
+        // The port exists (stat above): EACCES is this user's missing right to it.
+        *err = errno == EACCES ? LINK_E_NO_PERMISSION : errno;
         return nullptr;
     }
     if (::fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode)) {

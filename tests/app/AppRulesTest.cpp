@@ -1,5 +1,6 @@
 // Main window rules without the toolkit: time-out and target
 // checks with their messages, reply parsing, node rows and the port table.
+#include "app/CommandLine.h"
 #include "app/ConnectRules.h"
 #include "app/PortTable.h"
 #include "forms/AppTexts.h"
@@ -7,8 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <string>
 #include <tuple>
+#include <vector>
 
 namespace {
 
@@ -67,6 +70,48 @@ TEST(TargetCheck, FillsLinkFieldsAsItGoes) {
     const TargetResult ru = CheckTarget({true, false, true, "", "/dev/pts/3", "", "", "300"}, false);
     EXPECT_EQ(Msg(ru.message), MSG_BAD_NODE);
     EXPECT_TRUE(ru.setComPort && ru.comPort == "/dev/pts/3");
+}
+
+TEST(TargetCheck, OpenFailureMessages) {
+    const struct { int mode, err; std::string message; } cases[] = {
+        {LINK_TCP, LINK_E_TIMEOUT, MSG_GATEWAY_UNREACHABLE},
+        {LINK_SERIAL, LINK_E_TIMEOUT, "接続エラー : 20003"},
+        {LINK_SERIAL, ENOENT, "接続エラー : 2"},
+        {LINK_SERIAL, EBUSY, "接続エラー : 16"},  // held by another program: not a permission matter
+        {LINK_SERIAL, LINK_E_NO_PERMISSION,
+         "シリアルポート /dev/ttyUSB0 を開く権限がありません。\nユーザーを dialout グループに追加し、ログインし直してください。"},
+        {LINK_TCP, -2, "接続エラー : -2"},  // the resolver's code
+    };
+    for (const auto& c : cases) EXPECT_EQ(OpenFailureMessage(c.mode, c.err, "/dev/ttyUSB0"), c.message) << c.err;
+}
+
+TEST(CommandLine, OwnOptionsQtOptionsAndErrors) {
+    using A = RzsetCommandLine::Action;
+    const struct { std::vector<std::string> args; A action; std::string trace, error; } cases[] = {
+        {{}, A::Run, "", ""},
+        {{"--help"}, A::Help, "", ""},
+        {{"-h"}, A::Help, "", ""},
+        {{"--trace", "t.log", "--version"}, A::Version, "t.log", ""},
+        {{"--trace", "t.log"}, A::Run, "t.log", ""},
+        {{"--trace=/tmp/a b.log"}, A::Run, "/tmp/a b.log", ""},
+        {{"--trace"}, A::UsageError, "", "--trace needs a file"},
+        {{"--trace="}, A::UsageError, "", "--trace needs a file"},
+        {{"--trace", ""}, A::UsageError, "", "--trace needs a file"},
+        // Qt's own options and their values are the toolkit's.
+        {{"-platform", "offscreen", "--trace", "t.log"}, A::Run, "t.log", ""},
+        {{"--style", "fusion", "-reverse", "-style=windows"}, A::Run, "", ""},
+        {{"-platform"}, A::UsageError, "", "-platform needs a value"},
+        {{"--bogus"}, A::UsageError, "", "unknown option --bogus"},
+        {{"-x", "--help"}, A::UsageError, "", "unknown option -x"},
+        {{"file.krz"}, A::UsageError, "", "unexpected argument file.krz"},
+        {{"-"}, A::UsageError, "", "unexpected argument -"},
+    };
+    for (const auto& c : cases) {
+        const RzsetCommandLine cl = ParseRzsetCommandLine(c.args);
+        const std::string name = c.args.empty() ? "(none)" : c.args[0];
+        EXPECT_EQ(std::make_tuple(cl.action, cl.error), std::make_tuple(c.action, c.error)) << name;
+        if (c.action != A::UsageError) EXPECT_EQ(cl.tracePath, c.trace) << name;
+    }
 }
 
 TEST(MainReply, IdentityRepliesByLength) {

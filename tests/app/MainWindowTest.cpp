@@ -437,7 +437,7 @@ private slots:
         QVERIFY(ui()->radioDirect->isChecked() && ui()->radioLan->isChecked());
         QCOMPARE(ui()->editPort->text() + "/" + ui()->editTimeout->text() + "/" + ui()->editNode->text(), QStringLiteral("10003/10/"));
         QVERIFY(ui()->progressBar->isHidden() && ui()->labelVersion->isVisible());
-        QCOMPARE(m_dlg->windowIcon().availableSizes(), (QList<QSize>{QSize(16, 16), QSize(32, 32)}));
+        QCOMPARE(m_dlg->windowIcon().availableSizes(), (QList<QSize>{QSize(16, 16), QSize(32, 32), QSize(256, 256)}));
         for (QLabel* label : m_dlg->findChildren<QLabel*>()) {
             const QFontMetrics fm(label->font());
             for (QChar c : label->text())

@@ -1,18 +1,10 @@
-// rzctl: command-line client for field diagnostics and scripting.
-//
-//   rzctl (--tcp HOST[:PORT] | --serial PATH) [--node N] [--timeout S] COMMAND
-//     identify               model, code, extension and unit identifier
-//     search [--seconds S]   one line per node answering "SN"
-//     raw TEXT               sends TEXT (\xHH escapes allowed) and prints replies,
-//                            the "00gq" registration status included
-//   rzctl group-file show FILE
-//
-// Exit status: 0 success, 1 no answer in time (or a bad settings file),
-// 2 usage error, or a connection that failed or was lost at any moment
-// (the message carries the error code).
+// rzctl: command-line client for field diagnostics and scripting. Its
+// commands, options and exit statuses are described in Usage.h (rzctl --help).
 #include "link/DeviceLink.h"
+#include "tools/cli/ProgramInfo.h"
 #include "tools/rzctl/CtlReplies.h"
 #include "tools/rzctl/GroupFileCommand.h"
+#include "tools/rzctl/Usage.h"
 
 #include <chrono>
 #include <cstdio>
@@ -29,13 +21,7 @@ constexpr int kExitOk = 0;
 constexpr int kExitNoAnswer = 1;
 constexpr int kExitUsage = 2;
 
-int Usage(const std::string& why) {
-    if (!why.empty()) std::cerr << "rzctl: " << why << "\n";
-    std::cerr << "usage: rzctl (--tcp HOST[:PORT] | --serial PATH) [--node N] [--timeout S] "
-                 "(identify | search [--seconds S] | raw TEXT)\n"
-                 "       rzctl group-file show FILE\n";
-    return kExitUsage;
-}
+int Usage(const std::string& why) { return ReportUsageError(std::cerr, "rzctl", why, rzctl::kUsage); }
 
 bool ParseInt(const std::string& text, int low, int high, int* out) {
     char* end = nullptr;
@@ -104,8 +90,11 @@ int NoAnswer(int error, const std::string& what) {
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.size() == 3 && args[0] == "group-file" && args[1] == "show")
-        return RunGroupFileShow(args[2], std::cout, std::cerr);
+    if (args.empty()) return Usage("no command");
+    if (args[0] == "group-file") {
+        if (args.size() == 3 && args[1] == "show") return RunGroupFileShow(args[2], std::cout, std::cerr);
+        return Usage("group-file takes: show FILE");
+    }
 
     bool haveTarget = false;
     int node = 0;
@@ -114,6 +103,14 @@ int main(int argc, char** argv) {
     for (; i < args.size(); ++i) {
         const std::string& a = args[i];
         const bool hasValue = i + 1 < args.size();
+        if (a == "--help") {
+            std::cout << rzctl::kUsage << "\n" << rzctl::kHelp;
+            return kExitOk;
+        }
+        if (a == "--version") {
+            std::cout << VersionText("rzctl");
+            return kExitOk;
+        }
         if (a == "--tcp" && hasValue) {
             std::string target = args[++i];
             std::string port = "10003";
@@ -135,6 +132,10 @@ int main(int argc, char** argv) {
             if (!ParseInt(args[++i], 0, 255, &node)) return Usage("--node takes 0..255");
         } else if (a == "--timeout" && hasValue) {
             if (!ParseInt(args[++i], 1, 3600, &timeoutSec)) return Usage("--timeout takes seconds (1..3600)");
+        } else if (a == "--tcp" || a == "--serial" || a == "--node" || a == "--timeout") {
+            return Usage(a + " needs a value");
+        } else if (a.rfind("--", 0) == 0) {
+            return Usage("unknown option " + a);
         } else {
             break;
         }
@@ -168,7 +169,15 @@ int main(int argc, char** argv) {
     theLink.SetReplyHandler(&context, handler);
     if (handler == &RawHandler) theLink.SetNotificationHandler(&context, &RawHandler);
     theLink.m_nTimeoutSec = timeoutSec;
-    if (theLink.Open() != 0) return ConnectionError("cannot connect", theLink.m_nError.load());
+    if (theLink.Open() != 0) {
+        const int error = theLink.m_nError.load();
+        if (theLink.m_nMode == LINK_SERIAL && error == LINK_E_NO_PERMISSION) {
+            std::cerr << "rzctl: cannot open " << theLink.m_strComPort
+                      << ": permission denied (add the user to the dialout group and log in again)\n";
+            return kExitUsage;
+        }
+        return ConnectionError("cannot connect", error);
+    }
 
     int result = kExitOk;
     const std::string noAnswer = "no answer within " + std::to_string(timeoutSec) + " s";

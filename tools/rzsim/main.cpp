@@ -1,11 +1,11 @@
-// rzsim: runs the device simulator until it is killed.
-//
-//   rzsim [--scenario FILE] [--tcp HOST:PORT] [--pty-link PATH] [--pty]
-//         [--log FILE] [--state FILE]
+// rzsim: runs the device simulator until it is killed. Its command line is
+// described in Usage.h (rzsim --help).
 //
 // Prints "tcp PORT" and/or "pty PATH", then "ready". Without --tcp, --pty
 // and --pty-link it serves both: TCP on 127.0.0.1 (a free port) and a pty.
+#include "tools/cli/ProgramInfo.h"
 #include "tools/rzsim/Simulator.h"
+#include "tools/rzsim/Usage.h"
 
 #include <csignal>
 #include <cstdio>
@@ -17,13 +17,9 @@
 
 namespace {
 
-int Usage(const char* why)
+int Usage(const std::string& why)
 {
-    std::fprintf(stderr,
-                 "rzsim: %s\nusage: rzsim [--scenario FILE] [--tcp HOST:PORT] [--pty-link PATH] [--pty] [--log FILE] "
-                 "[--state FILE]\n",
-                 why);
-    return 2;
+    return ReportUsageError(std::cerr, "rzsim", why, rzsim::kUsage);
 }
 
 // Writes the file whole: a reader never sees half of it.
@@ -53,14 +49,22 @@ int main(int argc, char** argv)
             return true;
         };
         bool ok = true;
+        if (arg == "--help") {
+            std::cout << rzsim::kUsage << "\n" << rzsim::kHelp;
+            return 0;
+        }
+        if (arg == "--version") {
+            std::cout << VersionText("rzsim");
+            return 0;
+        }
         if (arg == "--scenario") ok = value(&scenarioPath);
         else if (arg == "--tcp") ok = value(&tcp);
         else if (arg == "--pty-link") ok = value(&ptyLink), pty = true;
         else if (arg == "--pty") pty = true;
         else if (arg == "--log") ok = value(&logPath);
         else if (arg == "--state") ok = value(&statePath);
-        else return Usage(("unknown option " + arg).c_str());
-        if (!ok) return Usage((arg + " needs a value").c_str());
+        else return Usage((arg.rfind('-', 0) == 0 ? "unknown option " : "unexpected argument ") + arg);
+        if (!ok) return Usage(arg + " needs a value");
     }
     if (tcp.empty() && !pty) {
         tcp = "127.0.0.1:0";
@@ -70,12 +74,12 @@ int main(int argc, char** argv)
     rzsim::Scenario scenario = rzsim::DefaultScenario();
     if (!scenarioPath.empty()) {
         std::ifstream in(scenarioPath, std::ios::binary);
-        if (!in) return Usage(("cannot read " + scenarioPath).c_str());
+        if (!in) return Usage("cannot read " + scenarioPath);
         std::stringstream text;
         text << in.rdbuf();
         std::string error;
         if (!rzsim::ParseScenario(text.str(), &scenario, &error))
-            return Usage((scenarioPath + ": " + error).c_str());
+            return Usage(scenarioPath + ": " + error);
     }
 
     // Signals are taken by sigwait below; every thread started from here on
@@ -88,7 +92,7 @@ int main(int argc, char** argv)
     std::signal(SIGPIPE, SIG_IGN);
 
     rzsim::Simulator sim(scenario);
-    if (!logPath.empty() && !sim.SetFrameLog(logPath)) return Usage(("cannot open " + logPath).c_str());
+    if (!logPath.empty() && !sim.SetFrameLog(logPath)) return Usage("cannot open " + logPath);
     if (!statePath.empty()) {
         sim.SetStateChangedHandler([&sim, statePath] { WriteFileAtomically(statePath, sim.DumpState()); });
         WriteFileAtomically(statePath, sim.DumpState());

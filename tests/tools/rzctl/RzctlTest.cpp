@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <grp.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -76,6 +78,42 @@ TEST(RzctlEndToEnd, AgainstTheSimulatorOverTcpAndPty) {
     }
     const auto frames = sim.Frames();
     EXPECT_NE(std::find(frames.begin(), frames.end(), "FFSN"), frames.end());
+}
+
+// A port that exists but that the user may not open: the message names the
+// port and the way out. Root opens every device, so as root the client runs
+// as nobody; any other user is kept out of the terminal by its mode.
+TEST(RzctlEndToEnd, PortWithoutPermission) {
+    rzsim::Simulator sim(rzsim::DefaultScenario());
+    const std::string pty = sim.StartPty();
+    ASSERT_FALSE(pty.empty());
+    const bool root = geteuid() == 0;
+    if (!root) ASSERT_EQ(chmod(pty.c_str(), 0), 0);
+    int out[2];
+    ASSERT_EQ(pipe(out), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (root && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) _exit(98);
+        if (access(RZCTL_PATH, X_OK) != 0) _exit(99);
+        dup2(out[1], 1);
+        dup2(out[1], 2);
+        execl(RZCTL_PATH, RZCTL_PATH, "--serial", pty.c_str(), "identify", static_cast<char*>(nullptr));
+        _exit(97);
+    }
+    close(out[1]);
+    std::string text;
+    char buf[256];
+    for (ssize_t n; (n = read(out[0], buf, sizeof buf)) > 0;) text.append(buf, static_cast<std::size_t>(n));
+    close(out[0]);
+    int st = 0;
+    ASSERT_EQ(waitpid(child, &st, 0), child);
+    ASSERT_TRUE(WIFEXITED(st));
+    if (WEXITSTATUS(st) == 99) GTEST_SKIP() << "this build's rzctl cannot be run by nobody";
+    EXPECT_EQ(WEXITSTATUS(st), 2) << text;
+    EXPECT_EQ(text, "rzctl: cannot open " + pty +
+                        ": permission denied (add the user to the dialout group and log in again)\n");
+    EXPECT_TRUE(sim.Frames().empty());
 }
 
 // A device that answers the first frame by resetting the connection.
