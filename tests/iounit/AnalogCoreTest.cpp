@@ -1,0 +1,314 @@
+// The analog input channel without the toolkit: the channel answers with the
+// fetch countdown, the threshold and temperature conversions and formats,
+// the channel dialog's OK checks (order and messages), the four commands'
+// bytes, and the fetch and command sequences against the simulator.
+#include "forms/AnalogTexts.h"
+#include "forms/CommonTexts.h"
+#include "iounit/AnalogChannel.h"
+#include "iounit/AnalogInput.h"
+#include "link/Catalogue.h"
+#include "link/DeviceLink.h"
+#include "tools/rzsim/Simulator.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cmath>
+#include <memory>
+#include <vector>
+
+namespace {
+
+const std::string T(1, static_cast<char>(REPLY_TERMINATOR));
+const unsigned char* U(const std::string& s) { return reinterpret_cast<const unsigned char*>(s.data()); }
+
+std::vector<int> Fields(const AiChannelSettings& c) {
+    return {c.m_nInputRange, c.m_nTcType,      c.m_nColdJunction, c.m_nBurnoutDetect, c.m_nBurnoutOutput, c.m_nLedLow,
+            c.m_nLedHigh,    c.m_nLedCondition, c.m_nScaleRange,  c.m_nTempLow,       c.m_nTempHigh};
+}
+
+enum Parser { AJ, AK, TJ };
+
+bool Parse(Parser p, const std::string& reply, int model, AnalogInputSettings& s) {
+    const int len = static_cast<int>(reply.size());
+    switch (p) {
+    case AJ: return OnChannelRange(U(reply), len, model, s);
+    case AK: return OnChannelLed(U(reply), len, model, s);
+    default: return OnChannelTemperature(U(reply), len, model, s);
+    }
+}
+
+TEST(ChannelAnswers, StoreOnlyWhatTheyMayAndCountDown) {
+    const std::vector<int> untouched(11, 0);
+    const struct {
+        Parser parser;
+        std::string reply;
+        int model;
+        int channel;              // record expected to change, -1: none
+        std::vector<int> fields;  // of that record
+    } rows[] = {
+        {AJ, "aj!# " + T, MODEL_TQ150, 1, {3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+        {AK, "ak\"(12ABFFFF" + T, MODEL_TQ150, 2, {0, 0, 0, 0, 0, 0x12AB, 0xFFFF, 1, 0, 0, 0}},
+        {AK, "ak  8000007F" + T, MODEL_TQ150, 0, {0, 0, 0, 0, 0, 0x8000, 0x007F, 0, 0, 0, 0}},
+        {AK, "ak!'fffe0001" + T, MODEL_TQ150, 1, {0, 0, 0, 0, 0, 0xFFFE, 1, 0, 0, 0, 0}},  // bit 3 clear; either case
+        // R type, all three flags, the scaling range from the low four bits,
+        // temperatures sign-extended from 16 bits.
+        {TJ, "tj %'4FFF603E8" + T, MODEL_TQ150, 0, {0, 5, 1, 1, 1, 0, 0, 0, 4, -10, 1000}},
+        {TJ, "tj!(!$0000FFFF" + T, MODEL_TQ150, 1, {0, 8, 1, 0, 0, 0, 0, 0, 4, 0, -1}},  // type 8: kept, shown as nothing
+        {TJ, "tj\" \"o8000" "7FFF" + T, MODEL_TQ150, 2, {0, 0, 0, 1, 0, 0, 0, 0, 15, -32768, 32767}},
+        // wrong lengths
+        {AJ, "aj!#" + T, MODEL_TQ150, -1, {}},
+        {AJ, "aj!#  " + T, MODEL_TQ150, -1, {}},
+        {AK, "ak!(12ABFFF" + T, MODEL_TQ150, -1, {}},
+        {TJ, "tj!%'$FFF603E" + T, MODEL_TQ150, -1, {}},
+        // another model: "aj"/"tj" only for TQ-150-RZ, "ak" only with analog inputs
+        {AJ, "aj!# " + T, 9, -1, {}},
+        {TJ, "tj!%'$FFF603E8" + T, 9, -1, {}},
+        {AK, "ak!(12ABFFFF" + T, 9, -1, {}},
+        {AK, "ak!(12ABFFFF" + T, 3, -1, {}},
+        // channels outside 0..4 or beyond the model's three inputs
+        {AJ, "aj## " + T, MODEL_TQ150, -1, {}},
+        {AJ, "aj%# " + T, MODEL_TQ150, -1, {}},
+        {AK, "ak\x1f(12ABFFFF" + T, MODEL_TQ150, -1, {}},
+        {TJ, "tj\xC8%'$FFF603E8" + T, MODEL_TQ150, -1, {}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.reply);
+        // Mid-fetch: the countdown moves by one per stored answer only.
+        AnalogInputSettings s{};
+        nChannelCountdown = 2;
+        nReadyChannel = -1;
+        const bool stored = Parse(row.parser, row.reply, row.model, s);
+        EXPECT_EQ(stored, row.channel >= 0);
+        for (int c = 0; c < AI_CHANNEL_COUNT; ++c)
+            EXPECT_EQ(Fields(s.m_aChannel[c]), c == row.channel ? row.fields : untouched) << c;
+        EXPECT_EQ(nChannelCountdown.load(), stored ? 1 : 2);
+        EXPECT_EQ(nReadyChannel.load(), -1);
+    }
+}
+
+TEST(ChannelAnswers, LastOfThreeHandsTheChannelOverOnce) {
+    AnalogInputSettings s{};
+    nChannelCountdown = CHANNEL_ANSWERS;
+    nReadyChannel = -1;
+    ASSERT_TRUE(Parse(AJ, "aj\"$ " + T, MODEL_TQ150, s));
+    ASSERT_TRUE(Parse(TJ, "tj\" ! 000003E8" + T, MODEL_TQ150, s));
+    EXPECT_EQ(nReadyChannel.load(), -1);
+    ASSERT_TRUE(Parse(AK, "ak\" 80007FFF" + T, MODEL_TQ150, s));
+    EXPECT_EQ(nReadyChannel.load(), 2);
+    nReadyChannel = -1;
+    ASSERT_TRUE(Parse(AK, "ak\" 80007FFF" + T, MODEL_TQ150, s));  // a repeat hands nothing over
+    EXPECT_EQ(nReadyChannel.load(), -1);
+
+    // After a failed fetch late answers never reach 0.
+    nChannelCountdown = CHANNEL_FETCH_FAILED;
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(Parse(TJ, "tj\" ! 000003E8" + T, MODEL_TQ150, s));
+    EXPECT_EQ(nReadyChannel.load(), -1);
+}
+
+TEST(ChannelAnswers, RangesOfAllChannelsFromMemory) {
+    AnalogInputSettings s{};
+    const std::string mr = "mr1006FF0102030406" + T;
+    ASSERT_FALSE(OnChannelRanges(U(mr), 18, s));
+    ASSERT_FALSE(OnChannelRanges(U("mr1016FF01020304060" + T), 20, s));
+    EXPECT_EQ(s.m_aChannel[0].m_nInputRange, 0);
+    ASSERT_TRUE(OnChannelRanges(U(mr), 19, s));
+    const int ranges[] = {1, 2, 3, 4, 6};  // the first byte is not used
+    for (int c = 0; c < AI_CHANNEL_COUNT; ++c) EXPECT_EQ(s.m_aChannel[c].m_nInputRange, ranges[c]);
+}
+
+TEST(ChannelConversions, ThresholdDisplay) {
+    const struct { std::int32_t code; int range; const char* shown; } rows[] = {
+        {0x7FFF, 2, "10.00000"},  {0x8000, 2, "-10.00000"}, {0x4000, 0, " 0.0500"},
+        {0x4000, 1, " 0.5000"},   {0x4000, 2, "5.00015"},   // the same code read in three ranges
+        {0x3FFF, 3, " 15.000"},   {0x8000, 4, "  0.000"},   {0xFFFF, 5, "  0.000"},  // no negative milliamperes
+        {0x7FFF, 4, " 20.000"},   {0x7FFF, 6, "3276.80"},   {0x8000, 6, "-3276.80"},
+        {0, 6, "   0.00"},        {0x7FFF, AI_NO_CHOICE, ""}, {0x7FFF, 7, ""},  // no range: nothing shown
+        {0x10000, 2, ""},         // wider than 16 bits
+    };
+    for (const auto& r : rows) EXPECT_EQ(FormatThreshold(r.code, r.range), r.shown) << r.code << " " << r.range;
+    EXPECT_STREQ(AiUnitText(0), "V");
+    EXPECT_STREQ(AiUnitText(5), "mA");
+    EXPECT_STREQ(AiUnitText(6), "℃");
+    EXPECT_STREQ(AiUnitText(AI_NO_CHOICE), "");
+    EXPECT_TRUE(AiThermocoupleEnabled(6));
+    EXPECT_FALSE(AiThermocoupleEnabled(3) || AiThermocoupleEnabled(AI_NO_CHOICE));
+}
+
+TEST(ChannelConversions, ThresholdFromText) {
+    const struct { const char* text; int range; std::int32_t code; } rows[] = {
+        {"12", 2, 0x7FFF},      {"-12", 2, 0x8000},     {" 10 ", 2, 0x7FFF},   {"-10", 2, 0x8000},
+        {"5", 2, 0x3FFF},       {"-5", 2, 0xC000},      {"0.05", 0, 0x3FFF},   {"25", 4, 0x7FFF},
+        {"-1", 4, 0xF99A},      // stored as typed; shown as 0
+        {"1e999", 2, 0x7FFF},   {"-1e999", 2, 0x8000},  {"1e-999", 2, 0},      // too large clamps, too small is 0
+        {"nan", 2, 0},          {"-inf", 2, 0},         {"infinity", 3, 0},    {"abc", 2, 0},
+        {"", 2, 0},             {"+-1", 2, 0},          {"+2.5x", 2, 0x1FFF},  {"1,5", 2, 0x0CCC},
+        {"3", AI_NO_CHOICE, 0x1234},  // no range: the code is kept
+    };
+    for (const auto& r : rows) EXPECT_EQ(ThresholdCodeFromText(r.text, r.range, 0x1234), r.code) << r.text;
+
+    // The process locale (the toolkit adopts the environment's) changes
+    // neither reading nor display.
+    const char* old = std::setlocale(LC_NUMERIC, nullptr);
+    const std::string saved = old ? old : "C";
+    if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") || std::setlocale(LC_NUMERIC, "fr_FR.UTF-8")) {
+        EXPECT_EQ(ThresholdCodeFromText("2.5", 2, 0), 0x1FFF);
+        EXPECT_EQ(FormatThreshold(0x1FFF, 2), "2.49992");
+        EXPECT_EQ(FormatTemperature(-10), "-1.0");
+    }
+    std::setlocale(LC_NUMERIC, saved.c_str());
+}
+
+TEST(ChannelDialogOk, ChecksInOrderWithTheirMessages) {
+    // The record as fetched; the form as the dialog shows it.
+    const AiChannelSettings fetched{.m_nInputRange = 6, .m_nTcType = 1, .m_nColdJunction = 1, .m_nLedLow = 0x8000,
+                                    .m_nLedHigh = 0x7FFF, .m_nScaleRange = 2, .m_nTempLow = 0, .m_nTempHigh = 1000};
+    const struct {
+        std::int32_t ledLow, ledHigh;
+        const char *tempLow, *tempHigh;
+        const char* message;
+        std::int32_t storedLow, storedHigh;
+    } rows[] = {
+        {0x0001, 0xFFFF, "12a", "1", MSG_LED_THRESHOLD_ORDER, 0, 0},  // 1 > -1: the first check wins
+        {0x0100, 0x0100, "100.0", "100.0", nullptr, 1000, 1000},      // equal thresholds, equal temperatures
+        {0x8000, 0x7FFF, "12a", "3276.8", MSG_TEMP_INVALID, 0, 0},   // lower before upper
+        {0x8000, 0x7FFF, "1e2", "0", MSG_TEMP_INVALID, 0, 0},
+        {0x8000, 0x7FFF, " -3276.8 ", "3276.7", nullptr, -32768, 32767},
+        {0x8000, 0x7FFF, "-3276.89", "3276.79", nullptr, -32768, 32767},  // truncated toward zero
+        {0x8000, 0x7FFF, "3276.8", "12a", MSG_TEMP_RANGE, 0, 0},
+        {0x8000, 0x7FFF, "0", "-3276.9", MSG_TEMP_RANGE, 0, 0},
+        {0x8000, 0x7FFF, "0", "99999999999999999999999999999999999999", MSG_TEMP_RANGE, 0, 0},
+        {0x8000, 0x7FFF, "", "-", nullptr, 0, 0},                     // no digits read as 0
+        {0x8000, 0x7FFF, "10", "9.99", MSG_TEMP_ORDER, 0, 0},
+        {0x8000, 0x7FFF, "-1", "-1.05", nullptr, -10, -10},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(std::string(r.tempLow) + " / " + r.tempHigh);
+        AiChannelSettings rec = fetched;
+        rec.m_nLedLow = r.ledLow, rec.m_nLedHigh = r.ledHigh;
+        AiChannelForm form = AiFormFromSettings(rec);
+        form.tempLow = r.tempLow, form.tempHigh = r.tempHigh;
+        form.tcType = 7, form.coldJunction = 0, form.burnoutDetect = 1, form.burnoutOutput = AI_NO_CHOICE;
+        const AiChannelSettings before = rec;
+        const char* message = ValidateAiChannel(form, rec);
+        if (r.message) {
+            EXPECT_STREQ(message, r.message);
+            EXPECT_EQ(Fields(rec), Fields(before));  // a refused OK keeps the record
+        } else {
+            ASSERT_EQ(message, nullptr) << message;
+            EXPECT_EQ(Fields(rec), (std::vector<int>{6, 7, 0, 1, 0, r.ledLow, r.ledHigh, 0, 2, r.storedLow, r.storedHigh}));
+        }
+    }
+}
+
+TEST(ChannelDialogOk, OutOfRangeDeviceValuesShowNothingAndAreKept) {
+    const AiChannelSettings odd{.m_nInputRange = 9, .m_nTcType = 8, .m_nColdJunction = 1, .m_nLedLow = 5,
+                                .m_nLedHigh = 7, .m_nLedCondition = 1, .m_nScaleRange = 15};
+    const AiChannelForm f = AiFormFromSettings(odd);
+    EXPECT_EQ((std::vector<int>{f.inputRange, f.tcType, f.scaleRange, f.coldJunction, f.ledCondition}),
+              (std::vector<int>{AI_NO_CHOICE, AI_NO_CHOICE, AI_NO_CHOICE, 1, 1}));
+    EXPECT_EQ(f.ledLow + f.ledHigh, "");
+    EXPECT_EQ(f.tempLow + "/" + f.tempHigh, "0.0/0.0");
+    AiChannelSettings rec = odd;
+    ASSERT_EQ(ValidateAiChannel(f, rec), nullptr);
+    EXPECT_EQ(Fields(rec), (std::vector<int>{9, 8, 1, 0, 0, 5, 7, 1, 15, 0, 0}));
+    EXPECT_EQ(BuildAiChannelCommands(0, rec)[0], "AR )" + T);
+}
+
+TEST(ChannelDialogOk, CommandBytes) {
+    const AiChannelSettings rec{.m_nInputRange = 3, .m_nTcType = 7, .m_nColdJunction = 1, .m_nBurnoutDetect = 0,
+                                .m_nBurnoutOutput = 1, .m_nLedLow = 0x8000, .m_nLedHigh = 0x7FFF, .m_nLedCondition = 1,
+                                .m_nScaleRange = 4, .m_nTempLow = -32768, .m_nTempHigh = -10};
+    const auto cmds = BuildAiChannelCommands(2, rec);  // AI3 on ±30V
+    EXPECT_EQ(cmds[0], "AR\x22\x23" + T);
+    EXPECT_EQ(cmds[1], "TC\"'%" + T);
+    EXPECT_EQ(cmds[2], "AL\"(80007FFF" + T);
+    EXPECT_EQ(cmds[3], "TF\"$8000FFF6" + T);
+    AiChannelSettings within = rec;
+    within.m_nLedCondition = 0, within.m_nColdJunction = 0, within.m_nBurnoutOutput = 0, within.m_nTempLow = 0;
+    const auto other = BuildAiChannelCommands(0, within);
+    EXPECT_EQ(other[1] + other[2] + other[3], "TC ' " + T + "AL  80007FFF" + T + "TF $0000FFF6" + T);
+    EXPECT_EQ((std::vector<size_t>{cmds[0].size(), cmds[1].size(), cmds[2].size(), cmds[3].size()}),
+              (std::vector<size_t>{5, 6, 13, 13}));
+}
+
+// ---- the sequences against the simulator ----
+
+int ChannelHandler(void*, const unsigned char* reply, int len) {
+    AnalogInputSettings& s = TheAnalogInputSettings();
+    const int model = theLink.m_nModelCode.load();
+    if (len < 3) return 0;
+    if (reply[0] == 'a' && reply[1] == 'j') return OnChannelRange(reply, len, model, s), 1;
+    if (reply[0] == 'a' && reply[1] == 'k') return OnChannelLed(reply, len, model, s), 1;
+    if (reply[0] == 't' && reply[1] == 'j') return OnChannelTemperature(reply, len, model, s), 1;
+    return 1;  // acknowledgements
+}
+
+class ChannelSequence : public ::testing::Test {
+protected:
+    std::unique_ptr<rzsim::Simulator> m_sim;
+    std::vector<std::string> m_shown;
+    ShowTextFn m_show = [this](const std::string& t) { m_shown.push_back(t); };
+
+    void Start(const std::string& extra) {
+        rzsim::Scenario scenario;
+        std::string error;
+        ASSERT_TRUE(rzsim::ParseScenario("device 0 model 8 uid 8\n" + extra, &scenario, &error)) << error;
+        m_sim = std::make_unique<rzsim::Simulator>(scenario);
+        theLink.m_nMode = LINK_SERIAL;
+        theLink.m_strComPort = m_sim->StartPty();
+        theLink.m_nNode = 0;
+        theLink.m_nTimeoutSec = 1;
+        theLink.m_nModelCode = MODEL_TQ150;
+        theLink.ClearSettings();
+        ASSERT_EQ(theLink.Open(), 0);
+        theLink.SetReplyHandler(this, &ChannelHandler);
+    }
+    void TearDown() override {
+        theLink.Close();
+        theLink.SetReplyHandler(nullptr, nullptr);
+        theLink.m_nTimeoutSec = LINK_DEFAULT_TIMEOUT_SEC;
+        m_sim.reset();
+    }
+};
+
+TEST_F(ChannelSequence, FetchFillsTheChannelAndHandsItOver) {
+    Start("set 0 aj.1 \"# \"\nset 0 ak.1 \"(00107FFF\"\nset 0 tj.1 \"$' FFF60064\"\n");
+    nReadyChannel = -1;
+    ASSERT_EQ(FetchChannel(1, m_show), 0);
+    EXPECT_EQ(m_sim->Frames(), (std::vector<std::string>{"00AJ!", "00AK!", "00TJ!"}));
+    EXPECT_EQ(nReadyChannel.load(), 1);
+    EXPECT_EQ(Fields(TheAnalogInputSettings().m_aChannel[1]),
+              (std::vector<int>{3, 4, 1, 1, 1, 0x0010, 0x7FFF, 1, 0, -10, 100}));
+    EXPECT_TRUE(m_shown.empty());
+}
+
+TEST_F(ChannelSequence, FetchWithoutTemperatureAnswerFails) {
+    Start("fault 0 noanswer TJ\n");
+    nReadyChannel = -1;
+    EXPECT_EQ(FetchChannel(0, m_show), -1);
+    EXPECT_EQ(m_shown, std::vector<std::string>{MSG_CHANNEL_FETCH_FAILED});
+    EXPECT_EQ(nChannelCountdown.load(), CHANNEL_FETCH_FAILED);
+    EXPECT_EQ(nReadyChannel.load(), -1);
+}
+
+TEST_F(ChannelSequence, CommandsStopAtTheFirstTimeOut) {
+    Start("fault 0 noanswer TC\n");
+    const AiChannelSettings rec{.m_nInputRange = 2, .m_nLedHigh = 0x100};
+    EXPECT_EQ(SendChannelCommands(BuildAiChannelCommands(0, rec), m_show), -1);
+    EXPECT_EQ(m_sim->Frames(), (std::vector<std::string>{"00AR \"", "00TC   "}));
+    EXPECT_EQ(m_shown, std::vector<std::string>{MSG_CHANNEL_TIMEOUT});
+    EXPECT_EQ(m_sim->State(0).fields.at("aj.0"), "\" ");  // the first one took effect
+}
+
+TEST_F(ChannelSequence, FailedSendShowsItsCodeThenTheTimeOut) {
+    Start("");
+    theLink.Close();
+    const AiChannelSettings rec{};
+    EXPECT_EQ(SendChannelCommands(BuildAiChannelCommands(0, rec), m_show), -1);
+    char code[64];
+    std::snprintf(code, sizeof code, MSG_COMM_ERROR_CODE, LINK_E_NOT_OPEN);
+    EXPECT_EQ(m_shown, (std::vector<std::string>{code, MSG_CHANNEL_TIMEOUT}));
+}
+
+}  // namespace
