@@ -1,22 +1,89 @@
-// The analog input channel dialog "AIの設定" driven like an operator would
-// (Qt Test, offscreen): what it shows for a fetched record, the range
-// change, leaving a threshold field, Enter and Esc, OK's message and the
-// commands it prepares.
+// The analog input channel dialog "AIの設定" and the analog input page's
+// channel buttons driven like an operator would (Qt Test, offscreen) against
+// the simulator: what the dialog shows for a fetched record, the range
+// change, leaving a threshold field, Enter and Esc, OK's message and
+// commands; a fetch, edit and OK on the wire, Cancel, a fetch and a command
+// that time out while the GUI thread keeps running.
 #include "forms/AnalogTexts.h"
 #include "forms/UiThread.h"
+#include "iounit/AnalogInput.h"
+#include "iounit/SetPirnoInAnalog.h"
 #include "iounit/SetPirnoInAnalogAI.h"
+#include "link/Catalogue.h"
 #include "link/DeviceLink.h"
+#include "tools/rzsim/Simulator.h"
 
+#include <QSignalSpy>
 #include <QTest>
 #include <QtWidgets>
 
 static QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
 static const std::string T(1, static_cast<char>(REPLY_TERMINATOR));
 
+// Routes the channel answers as the I/O unit window's handler does.
+static int ChannelHandler(void*, const unsigned char* reply, int len) {
+    if (len < 3) return 0;
+    AnalogInputSettings& s = TheAnalogInputSettings();
+    const std::string mn(reinterpret_cast<const char*>(reply), 2);
+    if (mn == "aj") OnChannelRange(reply, len, MODEL_TQ150, s);
+    if (mn == "ak") OnChannelLed(reply, len, MODEL_TQ150, s);
+    if (mn == "tj") OnChannelTemperature(reply, len, MODEL_TQ150, s);
+    return 1;
+}
+
+// The longest pause of the GUI thread's event loop while it runs (a 10 ms
+// timer that notes the gaps between its ticks).
+class GuiStallMeter {
+public:
+    GuiStallMeter() {
+        m_clock.start();
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            m_longest = std::max(m_longest, m_clock.restart());
+        });
+        m_timer.start(10);
+    }
+    qint64 Longest() const { return std::max(m_longest, m_clock.elapsed()); }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_longest = 0;
+};
+
 class AnalogWindowTest : public QObject {
     Q_OBJECT
 
     std::vector<QString> m_messages;
+    std::unique_ptr<rzsim::Simulator> m_sim;
+    std::unique_ptr<CSetPirnoInAnalog> m_page;
+    QTimer m_driver;  // acts in the channel dialog while it runs modally
+    std::function<void(CSetPirnoInAnalogAI*)> m_inDialog;
+    int m_dialogs = 0;
+
+    // TQ-150-RZ attached over a pseudo-terminal, the page open for it.
+    void StartPage(const std::string& scenario) {
+        rzsim::Scenario parsed;
+        std::string error;
+        if (!rzsim::ParseScenario("device 0 model 8 uid 8\n" + scenario, &parsed, &error)) qFatal("%s", error.c_str());
+        m_sim = std::make_unique<rzsim::Simulator>(parsed);
+        theLink.m_nMode = LINK_SERIAL;
+        theLink.m_strComPort = m_sim->StartPty();
+        theLink.m_nNode = 0;
+        theLink.m_nTimeoutSec = 1;
+        theLink.m_nModelCode = MODEL_TQ150;
+        theLink.ClearSettings();
+        QCOMPARE(theLink.Open(), 0);
+        theLink.SetReplyHandler(this, &ChannelHandler);
+        m_page = std::make_unique<CSetPirnoInAnalog>();
+        m_page->OpenPage(MODEL_TQ150);
+        m_page->show();
+    }
+    std::vector<std::string> Frames() const { return m_sim->Frames(); }
+    // Presses an AI button, then waits until the page is idle again.
+    bool PressAndSettle(const char* button, int deadlineMs = 6000) {
+        Child<QPushButton>(m_page.get(), button)->click();
+        return QTest::qWaitFor([this] { return !m_page->IsChannelBusy(); }, deadlineMs);
+    }
 
     template <class C = QLineEdit>
     static C* Child(QWidget* w, const char* name) {
@@ -36,9 +103,30 @@ class AnalogWindowTest : public QObject {
 private slots:
     void init() {
         m_messages.clear();
+        m_inDialog = nullptr;
+        m_dialogs = 0;
+        m_driver.start(20);
         SetMessageSink([this](QWidget*, const QString& text) { m_messages.push_back(text); });
     }
-    void cleanup() { SetMessageSink({}); }
+    void cleanup() {
+        m_driver.stop();
+        m_page.reset();
+        theLink.Close();
+        theLink.SetReplyHandler(nullptr, nullptr);
+        theLink.m_nTimeoutSec = LINK_DEFAULT_TIMEOUT_SEC;
+        m_sim.reset();
+        SetMessageSink({});
+    }
+    void initTestCase() {
+        connect(&m_driver, &QTimer::timeout, this, [this] {
+            auto* dlg = qobject_cast<CSetPirnoInAnalogAI*>(QApplication::activeModalWidget());
+            if (!dlg || !dlg->isVisible()) return;
+            if (!dlg->isActiveWindow()) return dlg->activateWindow();  // focus changes need an active window
+            ++m_dialogs;
+            if (m_inDialog) m_inDialog(dlg);
+            if (dlg->isVisible()) dlg->reject();  // a failed check never leaves it open
+        });
+    }
 
     void dialogShowsTheRecordAndFollowsTheRange() {
         CSetPirnoInAnalogAI dlg;
@@ -47,7 +135,8 @@ private slots:
                                     .m_nLedCondition = 1, .m_nScaleRange = 2, .m_nTempLow = -10, .m_nTempHigh = 1000};
         dlg.SetChannel(2, rec);
         dlg.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        dlg.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&dlg));
         QCOMPARE(dlg.windowTitle(), Q("AIの設定"));
         QCOMPARE(Child<QComboBox>(&dlg, "comboInputRange")->currentText(), Q("±1V"));
         QCOMPARE(Child<QComboBox>(&dlg, "comboTcType")->currentText(), Q("E"));
@@ -96,7 +185,8 @@ private slots:
         CSetPirnoInAnalogAI dlg;
         dlg.SetChannel(2, AiChannelSettings{.m_nInputRange = 0, .m_nLedLow = 0, .m_nLedHigh = 0x100, .m_nTempHigh = 10});
         dlg.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        dlg.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&dlg));
         // Enter and Esc, in a field or on the dialog, do not close it.
         for (QWidget* target : {static_cast<QWidget*>(Child(&dlg, "editTempLow")), static_cast<QWidget*>(&dlg)}) {
             for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) QTest::keyClick(target, Qt::Key(key));
@@ -137,6 +227,89 @@ private slots:
         Child<QPushButton>(&other, "cancelButton")->click();
         QCOMPARE(other.result(), int(QDialog::Rejected));
         QVERIFY(other.Commands()[0].empty());
+    }
+
+    // TQ-150-RZ: AI1 to AI3; a fetch, edit and OK change exactly the
+    // channel's state on the device, with AR, TC, AL, TF in that order.
+    void channelFetchEditOk() {
+        StartPage("set 0 aj.1 \"# \"\n");
+        for (int i = 1; i <= 5; ++i) {
+            const QString name = QStringLiteral("buttonAi%1").arg(i);
+            QCOMPARE(m_page->findChild<QPushButton*>(name)->isVisibleTo(m_page.get()), i <= 3);
+        }
+        QVERIFY(!Child<QWidget>(m_page.get(), "checkResetRequest")->isVisibleTo(m_page.get()));
+        const rzsim::DeviceState before = m_sim->State(0);
+        QSignalSpy busy(m_page.get(), &CSetPirnoInAnalog::channelBusyChanged);
+        m_inDialog = [this](CSetPirnoInAnalogAI* dlg) {
+            QCOMPARE(dlg->Channel(), 1);
+            QCOMPARE(Child<QComboBox>(dlg, "comboInputRange")->currentText(), Q("±30V"));
+            QVERIFY(m_page->IsChannelBusy() && !m_page->FetchChannel(0));  // one sequence at a time
+            Child<QComboBox>(dlg, "comboInputRange")->setCurrentIndex(2);
+            Type(dlg, "editLedLow", "-5");
+            Type(dlg, "editLedHigh", "5");
+            Child<QComboBox>(dlg, "comboLedCondition")->setCurrentIndex(1);
+            Child<QComboBox>(dlg, "comboInputRange")->setCurrentIndex(6);
+            Child<QComboBox>(dlg, "comboTcType")->setCurrentIndex(2);
+            for (const char* b : {"radioColdOff", "radioBurnoutOn", "radioOutput7FFFFF"}) Child<QRadioButton>(dlg, b)->click();
+            Child<QComboBox>(dlg, "comboScaleRange")->setCurrentIndex(3);
+            Type(dlg, "editTempLow", "-10.0");
+            Type(dlg, "editTempHigh", "200.5");
+            Child<QPushButton>(dlg, "okButton")->click();
+        };
+        QVERIFY(PressAndSettle("buttonAi2"));
+        QCOMPARE(m_dialogs, 1);
+        QCOMPARE(Frames(), (std::vector<std::string>{"00AJ!", "00AK!", "00TJ!", "00AR!&", "00TC!\"&", "00AL!(C0003FFF",
+                                                     "00TF!#FF9C07D5"}));
+        rzsim::DeviceState expected = before;
+        expected.fields["aj.1"] = "& ";
+        expected.fields["ak.1"] = "(C0003FFF";
+        expected.fields["tj.1"] = "\"&#FF9C07D5";
+        QCOMPARE(m_sim->State(0).fields, expected.fields);
+        QCOMPARE(busy.size(), 2);  // busy from the press until the last command
+        QVERIFY(m_messages.empty());
+    }
+
+    // Cancel in the dialog sends nothing; the buttons take the next press.
+    void channelCancelSendsNothing() {
+        StartPage("");
+        m_inDialog = [](CSetPirnoInAnalogAI* dlg) { Child<QPushButton>(dlg, "cancelButton")->click(); };
+        QVERIFY(PressAndSettle("buttonAi3"));
+        QCOMPARE(Frames(), (std::vector<std::string>{"00AJ\"", "00AK\"", "00TJ\""}));
+        // While the window writes, the buttons are refused.
+        m_page->SetWriteRunningQuery([] { return true; });
+        QVERIFY(!m_page->FetchChannel(0));
+        m_page->SetWriteRunningQuery([] { return false; });
+        QVERIFY(PressAndSettle("buttonAi1"));
+        QCOMPARE(m_dialogs, 2);
+        QCOMPARE(Frames().size(), size_t(6));
+    }
+
+    // "tj" comes after the time-out: the fetch message, never the dialog,
+    // and the GUI thread runs on during the wait.
+    void fetchTimesOut() {
+        StartPage("fault 0 delay TJ 1400\n");
+        GuiStallMeter meter;
+        QVERIFY(PressAndSettle("buttonAi1"));
+        QCOMPARE(m_messages, std::vector<QString>{Q(MSG_CHANNEL_FETCH_FAILED)});
+        QCOMPARE(nChannelCountdown.load(), CHANNEL_FETCH_FAILED);
+        QTest::qWait(800);  // the late answer arrives in this window
+        QVERIFY2(meter.Longest() < 100, qPrintable(QString::number(meter.Longest())));
+        QCOMPARE(m_dialogs, 0);
+        QCOMPARE(Frames(), (std::vector<std::string>{"00AJ ", "00AK ", "00TJ "}));
+    }
+
+    // A channel command without an answer: the time-out message, the rest
+    // not sent, the GUI thread running on.
+    void channelCommandTimesOut() {
+        StartPage("fault 0 noanswer TC\n");
+        m_inDialog = [](CSetPirnoInAnalogAI* dlg) { Child<QPushButton>(dlg, "okButton")->click(); };
+        GuiStallMeter meter;
+        QVERIFY(PressAndSettle("buttonAi1"));
+        QVERIFY2(meter.Longest() < 100, qPrintable(QString::number(meter.Longest())));
+        QCOMPARE(m_messages, std::vector<QString>{Q(MSG_CHANNEL_TIMEOUT)});
+        const auto frames = Frames();
+        QCOMPARE(frames.size(), size_t(5));
+        QCOMPARE(frames[3].substr(0, 5) + frames[4].substr(0, 5), std::string("00AR 00TC "));
     }
 };
 

@@ -1,0 +1,128 @@
+#include "iounit/SetPirnoInAnalog.h"
+
+#include "forms/UiThread.h"
+#include "iounit/AnalogInput.h"
+#include "iounit/SetPirnoInAnalogAI.h"
+#include "link/Catalogue.h"
+#include "link/DeviceLink.h"
+#include "ui_SetPirnoInAnalog.h"
+
+#include <QCoreApplication>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+
+#include <chrono>
+
+CSetPirnoInAnalog::CSetPirnoInAnalog(QWidget* parent)
+    : QWidget(parent), m_ui(std::make_unique<Ui::CSetPirnoInAnalogForm>()) {
+    m_ui->setupUi(this);
+    QPushButton* buttons[] = {m_ui->buttonAi1, m_ui->buttonAi2, m_ui->buttonAi3, m_ui->buttonAi4, m_ui->buttonAi5};
+    for (int c = 0; c < AI_CHANNEL_COUNT; ++c) {
+        m_aButtons[c] = buttons[c];
+        connect(buttons[c], &QPushButton::clicked, this, [this, c] { FetchChannel(c); });
+    }
+    m_pTimer = new QTimer(this);
+    m_pTimer->setInterval(CHANNEL_TIMER_MS);
+    connect(m_pTimer, &QTimer::timeout, this, [this] { OnTimer(); });
+    nReadyChannel.store(-1);
+}
+
+CSetPirnoInAnalog::~CSetPirnoInAnalog() {
+    m_pTimer->stop();
+    JoinWorker();
+}
+
+void CSetPirnoInAnalog::OpenPage(int modelCode) {
+    nReadyChannel.store(-1);
+    m_ui->checkResetRequest->hide();
+    const int inputs = ModelChannels(modelCode, CH_AI);
+    for (int c = 0; c < AI_CHANNEL_COUNT; ++c) m_aButtons[c]->setVisible(c < inputs);
+    m_pTimer->start();
+}
+
+void CSetPirnoInAnalog::ClosePage() { m_pTimer->stop(); }
+
+void CSetPirnoInAnalog::SetChannelState(ChannelState state) {
+    const bool wasBusy = IsChannelBusy();
+    m_nChannelState.store(state);
+    if (wasBusy != IsChannelBusy()) emit channelBusyChanged(IsChannelBusy());
+}
+
+bool CSetPirnoInAnalog::FetchChannel(int channel) {
+    // One command sequence on the link at a time.
+    if (IsChannelBusy() || (m_writeRunning && m_writeRunning())) return false;
+    if (channel < 0 || channel >= AI_CHANNEL_COUNT) return false;
+    SetChannelState(CHANNEL_FETCHING);
+    RunOnWorker(
+        [this, channel] {
+            return ::FetchChannel(channel, [this](const std::string& text) {
+                       ShowMessage(this, QString::fromUtf8(text.c_str()));
+                   }) == 0;
+        },
+        [this](bool fetched) {
+            // The answers were all stored before the last wait returned, so
+            // the hand-over value is final here. A failed fetch never opens
+            // the dialog, even for an answer that raced its time-out.
+            if (fetched && nReadyChannel.load() != -1) {
+                SetChannelState(CHANNEL_FETCHED);
+            } else {
+                nReadyChannel.store(-1);
+                SetChannelState(CHANNEL_IDLE);
+            }
+        });
+    return true;
+}
+
+void CSetPirnoInAnalog::OnTimer() {
+    if (m_nChannelState.load() != CHANNEL_FETCHED) return;
+    const int channel = nReadyChannel.exchange(-1);
+    if (channel < 0 || channel >= AI_CHANNEL_COUNT) {
+        SetChannelState(CHANNEL_IDLE);
+        return;
+    }
+    SetChannelState(CHANNEL_DIALOG);
+    CSetPirnoInAnalogAI dialog(this);
+    dialog.SetChannel(channel, TheAnalogInputSettings().m_aChannel[channel]);
+    const bool confirmed = dialog.exec() == QDialog::Accepted;
+    // The record keeps what the dialog converted, as the fetch's copy.
+    TheAnalogInputSettings().m_aChannel[channel] = dialog.Settings();
+    if (!confirmed) {
+        SetChannelState(CHANNEL_IDLE);
+        return;
+    }
+    SetChannelState(CHANNEL_SENDING);
+    const std::array<std::string, 4> commands = dialog.Commands();
+    RunOnWorker(
+        [this, commands] {
+            return SendChannelCommands(commands, [this](const std::string& text) {
+                       ShowMessage(this, QString::fromUtf8(text.c_str()));
+                   }) == 0;
+        },
+        [this](bool) { SetChannelState(CHANNEL_IDLE); });
+}
+
+void CSetPirnoInAnalog::RunOnWorker(std::function<bool()> job, std::function<void(bool)> done) {
+    if (m_worker.joinable()) m_worker.join();  // ended: its last step was clearing the flag
+    m_bWorkerRunning.store(true);
+    QPointer<CSetPirnoInAnalog> self(this);
+    m_worker = std::thread([this, self, job = std::move(job), done = std::move(done)] {
+        const bool ok = job();
+        // The page outlives the worker (its destructor waits), so the
+        // result is queued to it before the flag is cleared.
+        RunOnGui([self, done, ok] {
+            if (self) done(ok);
+        });
+        m_bWorkerRunning.store(false);
+    });
+}
+
+void CSetPirnoInAnalog::JoinWorker() {
+    // The worker may be waiting for the GUI thread (a message box): keep
+    // serving events until it has ended, then join.
+    while (m_bWorkerRunning.load()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    if (m_worker.joinable()) m_worker.join();
+}
