@@ -43,12 +43,11 @@ inline constexpr const char* TXT_AI_SCALE_FRAME = "温度延長出力スケー�
 inline constexpr const char* TXT_AI_SCALE_RANGE = "レンジ :";
 inline constexpr const char* TXT_AI_TEMP_LOW = "下限温度 : 0.1℃単位";
 inline constexpr const char* TXT_AI_TEMP_HIGH = "上限温度 : 0.1℃単位";
-inline constexpr const char* TXT_AI_LED_FRAME = "LED点灯条件";
-inline constexpr const char* TXT_AI_LED_LOW = "閾値Low";
-inline constexpr const char* TXT_AI_LED_HIGH = "閾値High";
+// "LED点灯条件", "閾値Low", "閾値High" and the LED threshold message are
+// shared with the analog output page (IoUnitTexts.h).
 
-// Messages of the dialog's OK, in the order of its checks.
-inline constexpr const char* MSG_LED_THRESHOLD_ORDER = "LED点灯閾値はLow<Highで設定してください。";
+// Messages of the dialog's OK, in the order of its checks (the first, on the
+// LED thresholds, is MSG_LED_THRESHOLD_ORDER).
 inline constexpr const char* MSG_TEMP_INVALID = "下限・上限温度に無効な数字が含まれています。";
 inline constexpr const char* MSG_TEMP_RANGE = "下限・上限温度は-3276.8 - 3276.7度の範囲で設定してください。";
 inline constexpr const char* MSG_TEMP_ORDER = "下限より上限を大きく設定してください。";

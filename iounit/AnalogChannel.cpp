@@ -1,10 +1,10 @@
 #include "iounit/AnalogChannel.h"
 
 #include "forms/AnalogTexts.h"
+#include "forms/IoUnitTexts.h"
+#include "iounit/AnalogOutputCore.h"
 #include "link/DeviceLink.h"
 
-#include <cctype>
-#include <cfloat>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -42,48 +42,7 @@ std::string FormatFixed(double value, int width, int precision) {
     return text;
 }
 
-// For a decimal text that does not fit a double: true when its magnitude is
-// too large (rather than too small).
-bool TooLarge(const char* p, const char* end) {
-    if (p < end && (*p == '+' || *p == '-')) ++p;
-    long long exponent = 0;
-    bool seenDigit = false;
-    int integerDigits = 0;
-    while (p < end && std::isdigit(static_cast<unsigned char>(*p))) {
-        if (*p != '0' || seenDigit) {
-            seenDigit = true;
-            ++integerDigits;
-        }
-        ++p;
-    }
-    if (seenDigit) {
-        exponent = integerDigits - 1;
-    } else {
-        if (p < end && *p == '.') ++p;
-        long long zeros = 0;
-        while (p < end && *p == '0') ++zeros, ++p;
-        exponent = -(zeros + 1);
-    }
-    while (p < end && (std::isdigit(static_cast<unsigned char>(*p)) || *p == '.')) ++p;
-    if (p < end && (*p == 'e' || *p == 'E')) {
-        ++p;
-        bool negative = false;
-        if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
-        long long e = 0;
-        while (p < end && std::isdigit(static_cast<unsigned char>(*p))) {
-            if (e < 100000) e = e * 10 + (*p - '0');
-            ++p;
-        }
-        exponent += negative ? -e : e;
-    }
-    return exponent > 0;
-}
-
-char SpaceOffset(int value) { return static_cast<char>((value + 0x20) & 0xFF); }
-
 }  // namespace
-
-int AiChoice(int value, int count) { return value >= 0 && value < count ? value : AI_NO_CHOICE; }
 
 double AiFullScale(int range) { return ValidRange(range) ? kRanges[range].fullScale : 0.0; }
 
@@ -100,28 +59,9 @@ std::string FormatThreshold(std::int32_t code, int range) {
     return FormatFixed(value, kThresholdWidth, r.precision);
 }
 
-double ReadDecimal(const std::string& input) {
-    const std::string text = TrimText(input);
-    const char* p = text.c_str();
-    const char* end = p + text.size();
-    if (p < end && *p == '+') {
-        ++p;
-        if (p < end && (*p == '+' || *p == '-')) return 0;  // one sign only
-    }
-    double value = 0;
-    auto [stop, ec] = std::from_chars(p, end, value, std::chars_format::general);
-    if (ec == std::errc::invalid_argument) return 0;
-    if (ec == std::errc::result_out_of_range) {
-        if (!TooLarge(p, stop)) return 0;
-        return *p == '-' ? -DBL_MAX : DBL_MAX;
-    }
-    return value;
-}
-
 std::int32_t ThresholdCodeFromText(const std::string& text, int range, std::int32_t current) {
     if (!ValidRange(range)) return current;
-    double value = ReadDecimal(text);
-    if (!std::isfinite(value)) value = 0;
+    const double value = ReadDecimalValue(text);
     long code = 0;
     PhysicalToRaw(value, kRanges[range].fullScale, &code);  // beyond full scale: clamped, no error
     return static_cast<std::int32_t>(code);
@@ -131,15 +71,15 @@ std::string FormatTemperature(std::int32_t tenths) { return FormatFixed(tenths /
 
 AiChannelForm AiFormFromSettings(const AiChannelSettings& rec) {
     AiChannelForm f;
-    f.inputRange = AiChoice(rec.m_nInputRange, AI_RANGE_COUNT);
-    f.tcType = AiChoice(rec.m_nTcType, AI_TC_TYPE_COUNT);
-    f.coldJunction = AiChoice(rec.m_nColdJunction, 2);
-    f.burnoutDetect = AiChoice(rec.m_nBurnoutDetect, 2);
-    f.burnoutOutput = AiChoice(rec.m_nBurnoutOutput, 2);
-    f.scaleRange = AiChoice(rec.m_nScaleRange, AI_SCALE_RANGE_COUNT);
+    f.inputRange = ListChoice(rec.m_nInputRange, AI_RANGE_COUNT);
+    f.tcType = ListChoice(rec.m_nTcType, AI_TC_TYPE_COUNT);
+    f.coldJunction = ListChoice(rec.m_nColdJunction, 2);
+    f.burnoutDetect = ListChoice(rec.m_nBurnoutDetect, 2);
+    f.burnoutOutput = ListChoice(rec.m_nBurnoutOutput, 2);
+    f.scaleRange = ListChoice(rec.m_nScaleRange, AI_SCALE_RANGE_COUNT);
     f.tempLow = FormatTemperature(rec.m_nTempLow);
     f.tempHigh = FormatTemperature(rec.m_nTempHigh);
-    f.ledCondition = AiChoice(rec.m_nLedCondition, AI_LED_CONDITION_COUNT);
+    f.ledCondition = ListChoice(rec.m_nLedCondition, AI_LED_CONDITION_COUNT);
     f.ledLow = FormatThreshold(rec.m_nLedLow, f.inputRange);
     f.ledHigh = FormatThreshold(rec.m_nLedHigh, f.inputRange);
     return f;
@@ -149,7 +89,7 @@ AiChannelForm AiFormFromSettings(const AiChannelSettings& rec) {
 static const char* ReadTemperature(const std::string& input, std::int32_t* out) {
     const std::string text = TrimText(input);
     if (std::strspn(text.c_str(), "0123456789.-+") < text.size()) return MSG_TEMP_INVALID;
-    const double degrees = ReadDecimal(text);  // the characters above cannot spell NaN or infinity
+    const double degrees = ReadDecimalValue(text);
     // The range is checked on the decimal value first, so that the product
     // below can neither overflow nor leave the 16 bits the command carries.
     if (!(degrees > -4000.0 && degrees < 4000.0)) return MSG_TEMP_RANGE;
@@ -162,17 +102,17 @@ static const char* ReadTemperature(const std::string& input, std::int32_t* out) 
 const char* ValidateAiChannel(const AiChannelForm& form, AiChannelSettings& rec) {
     AiChannelSettings out = rec;
     // 1. lists and radio pairs
-    if (form.inputRange != AI_NO_CHOICE) out.m_nInputRange = form.inputRange;
-    if (form.tcType != AI_NO_CHOICE) out.m_nTcType = form.tcType;
+    if (form.inputRange != NO_CHOICE) out.m_nInputRange = form.inputRange;
+    if (form.tcType != NO_CHOICE) out.m_nTcType = form.tcType;
     out.m_nColdJunction = form.coldJunction == 1 ? 1 : 0;
     out.m_nBurnoutDetect = form.burnoutDetect == 1 ? 1 : 0;
     out.m_nBurnoutOutput = form.burnoutOutput == 1 ? 1 : 0;
-    if (form.ledCondition != AI_NO_CHOICE) out.m_nLedCondition = form.ledCondition;
+    if (form.ledCondition != NO_CHOICE) out.m_nLedCondition = form.ledCondition;
     // 2. thresholds as signed 16-bit numbers; equal ones are accepted
     if (static_cast<std::int16_t>(out.m_nLedLow & 0xFFFF) > static_cast<std::int16_t>(out.m_nLedHigh & 0xFFFF))
         return MSG_LED_THRESHOLD_ORDER;
     // 3.
-    if (form.scaleRange != AI_NO_CHOICE) out.m_nScaleRange = form.scaleRange;
+    if (form.scaleRange != NO_CHOICE) out.m_nScaleRange = form.scaleRange;
     // 4. lower, then upper temperature, whatever the input range
     if (const char* message = ReadTemperature(form.tempLow, &out.m_nTempLow)) return message;
     if (const char* message = ReadTemperature(form.tempHigh, &out.m_nTempHigh)) return message;
@@ -183,32 +123,12 @@ const char* ValidateAiChannel(const AiChannelForm& form, AiChannelSettings& rec)
 }
 
 std::array<std::string, 4> BuildAiChannelCommands(int channel, const AiChannelSettings& rec) {
-    const char c = SpaceOffset(channel);
-    const char end = static_cast<char>(REPLY_TERMINATOR);
-    auto hex4 = [](std::int32_t v) { return FormatField(v, 4, true, true); };
-
-    std::string ar = "AR";
-    ar += c;
-    ar += SpaceOffset(rec.m_nInputRange);
-    ar += end;
-
-    std::string tc = "TC";
-    tc += c;
-    tc += SpaceOffset(rec.m_nTcType);
-    tc += SpaceOffset((rec.m_nColdJunction ? 1 : 0) + 2 * (rec.m_nBurnoutDetect ? 1 : 0) +
-                      4 * (rec.m_nBurnoutOutput ? 1 : 0));
-    tc += end;
-
-    std::string al = "AL";
-    al += c;
-    al += static_cast<char>(rec.m_nLedCondition == 1 ? 0x28 : 0x20);
-    al += hex4(rec.m_nLedLow) + hex4(rec.m_nLedHigh);
-    al += end;
-
-    std::string tf = "TF";
-    tf += c;
-    tf += SpaceOffset(rec.m_nScaleRange);
-    tf += hex4(rec.m_nTempLow) + hex4(rec.m_nTempHigh);
-    tf += end;
-    return {ar, tc, al, tf};
+    const std::string c(1, SpaceChar(channel));
+    const int flags = (rec.m_nColdJunction ? 1 : 0) + 2 * (rec.m_nBurnoutDetect ? 1 : 0) + 4 * (rec.m_nBurnoutOutput ? 1 : 0);
+    return {
+        Terminated("AR" + c + SpaceChar(rec.m_nInputRange)),
+        Terminated("TC" + c + SpaceChar(rec.m_nTcType) + SpaceChar(flags)),
+        Terminated("AL" + c + SpaceChar(rec.m_nLedCondition == 1 ? 8 : 0) + HexQuad(rec.m_nLedLow) + HexQuad(rec.m_nLedHigh)),
+        Terminated("TF" + c + SpaceChar(rec.m_nScaleRange) + HexQuad(rec.m_nTempLow) + HexQuad(rec.m_nTempHigh)),
+    };
 }

@@ -7,9 +7,7 @@
 #include <cstdint>
 #include <string>
 
-// A list or radio pair without a selection: the device reported a value
-// outside it, and the dialog shows nothing.
-constexpr int AI_NO_CHOICE = -1;
+#include "iounit/IoUnitCodec.h"
 
 // One channel's settings; m_aChannel of AnalogInputSettings holds five.
 // Filled by the "aj", "ak" and "tj" answers, sent by "AR", "TC", "AL", "TF".
@@ -28,9 +26,6 @@ struct AiChannelSettings {
 };
 static_assert(sizeof(AiChannelSettings) == 44);
 
-// value when it selects one of count entries, else AI_NO_CHOICE.
-int AiChoice(int value, int count);
-
 // ---- input range dependent presentation ----
 
 // Full scale of the LED thresholds for a valid input range (0 otherwise).
@@ -48,36 +43,29 @@ bool AiThermocoupleEnabled(int range);
 std::string FormatThreshold(std::int32_t code, int range);
 
 // The code a threshold field's text stands for: trimmed, read as a decimal
-// number and converted with the range's full scale, clamped to it. Text
-// that is not a number, NaN and infinity read as 0. With no range selected
-// the code cannot be converted and current is returned.
+// number (ReadDecimalValue: no number, NaN and infinity read as 0) and
+// converted with the range's full scale, clamped to it. With no range
+// selected the code cannot be converted and current is returned.
 std::int32_t ThresholdCodeFromText(const std::string& text, int range, std::int32_t current);
 
 // A temperature in 0.1 degC as "%.1f" of degrees ("-1.0" for -10).
 std::string FormatTemperature(std::int32_t tenths);
 
-// The C library's decimal reading of trimmed text: optional sign, digits,
-// a decimal point, an exponent, up to the first character that does not
-// fit; no number gives 0. Independent of the process locale. A finite
-// number too large for a double gives +-DBL_MAX; the words "nan" and
-// "inf[inity]" give NaN and infinity.
-double ReadDecimal(const std::string& text);
-
 // ---- the dialog's form ----
 
 // The dialog's controls as plain values. Lists hold the selected index or
-// AI_NO_CHOICE; radio pairs hold the field value their checked button stands
-// for (1 for "ON", 1 for "7FFFFFh") or AI_NO_CHOICE when neither is checked.
+// NO_CHOICE; radio pairs hold the field value their checked button stands
+// for (1 for "ON", 1 for "7FFFFFh") or NO_CHOICE when neither is checked.
 struct AiChannelForm {
-    int inputRange = AI_NO_CHOICE;
-    int tcType = AI_NO_CHOICE;
-    int coldJunction = AI_NO_CHOICE;
-    int burnoutDetect = AI_NO_CHOICE;
-    int burnoutOutput = AI_NO_CHOICE;
-    int scaleRange = AI_NO_CHOICE;
+    int inputRange = NO_CHOICE;
+    int tcType = NO_CHOICE;
+    int coldJunction = NO_CHOICE;
+    int burnoutDetect = NO_CHOICE;
+    int burnoutOutput = NO_CHOICE;
+    int scaleRange = NO_CHOICE;
     std::string tempLow;
     std::string tempHigh;
-    int ledCondition = AI_NO_CHOICE;
+    int ledCondition = NO_CHOICE;
     std::string ledLow;   // as shown (FormatThreshold)
     std::string ledHigh;
 };

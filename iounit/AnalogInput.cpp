@@ -2,6 +2,7 @@
 
 #include "forms/AnalogTexts.h"
 #include "forms/CommonTexts.h"
+#include "forms/IoUnitTexts.h"
 #include "link/Catalogue.h"
 #include "link/DeviceLink.h"
 
@@ -13,6 +14,31 @@ std::atomic<int> nChannelCountdown{0};
 std::atomic<int> nReadyChannel{-1};
 
 AnalogInputSettings& TheAnalogInputSettings() { return theLink.SettingsAs<AnalogInputSettings>(); }
+
+NotifyParams NotifyParamsOf(const AnalogInputSettings& s) {
+    NotifyParams p;
+    for (int i = 0; i < DEST_NODE_COUNT; ++i) p.destNode[i] = s.m_anDestNode[i];
+    p.notifyInterval = s.m_nNotifyInterval;
+    p.chatterFilter = 0;  // this page has none: "SE" carries a blank
+    p.retryCount = s.m_nRetryCount;
+    return p;
+}
+
+SleepParams SleepParamsOf(const AnalogInputSettings& s) {
+    return SleepParams{s.m_nSleepCode, s.m_nWakeupNode, s.m_nCommandWait};
+}
+
+static void StoreNotifyParams(const NotifyParams& p, AnalogInputSettings* s) {
+    for (int i = 0; i < DEST_NODE_COUNT; ++i) s->m_anDestNode[i] = p.destNode[i];
+    s->m_nNotifyInterval = p.notifyInterval;
+    s->m_nRetryCount = p.retryCount;
+}
+
+static void StoreSleepParams(const SleepParams& p, AnalogInputSettings* s) {
+    s->m_nSleepCode = p.sleepCode;
+    s->m_nWakeupNode = p.wakeupNode;
+    s->m_nCommandWait = p.commandWait;
+}
 
 namespace {
 
@@ -34,12 +60,12 @@ void CountChannelAnswer(int channel) {
     if (nChannelCountdown.fetch_sub(1) == 1) nReadyChannel.store(channel);
 }
 
-std::int32_t Hex4(const unsigned char* p) { return static_cast<std::int32_t>(ParseHexField(p, 4) & 0xFFFF); }
+std::int32_t Hex4(const unsigned char* p) { return static_cast<std::int32_t>(ParseHexField(p, 4)); }
 std::int32_t SignedHex4(const unsigned char* p) { return static_cast<std::int16_t>(Hex4(p)); }
 
 }  // namespace
 
-bool OnChannelRange(const unsigned char* reply, int len, int modelCode, AnalogInputSettings& s) {
+bool ParseChannelRange(const unsigned char* reply, int len, int modelCode, AnalogInputSettings& s) {
     if (len != 6 || !Is(reply, "aj") || modelCode != MODEL_TQ150) return false;
     const int c = AnswerChannel(reply, modelCode);
     if (c < 0) return false;
@@ -48,7 +74,7 @@ bool OnChannelRange(const unsigned char* reply, int len, int modelCode, AnalogIn
     return true;
 }
 
-bool OnChannelLed(const unsigned char* reply, int len, int modelCode, AnalogInputSettings& s) {
+bool ParseChannelLed(const unsigned char* reply, int len, int modelCode, AnalogInputSettings& s) {
     if (len != 13 || !Is(reply, "ak") || ModelChannels(modelCode, CH_AI) <= 0) return false;
     const int c = AnswerChannel(reply, modelCode);
     if (c < 0) return false;
@@ -60,7 +86,7 @@ bool OnChannelLed(const unsigned char* reply, int len, int modelCode, AnalogInpu
     return true;
 }
 
-bool OnChannelTemperature(const unsigned char* reply, int len, int modelCode, AnalogInputSettings& s) {
+bool ParseChannelTemperature(const unsigned char* reply, int len, int modelCode, AnalogInputSettings& s) {
     if (len != 15 || !Is(reply, "tj") || modelCode != MODEL_TQ150) return false;
     const int c = AnswerChannel(reply, modelCode);
     if (c < 0) return false;
@@ -76,19 +102,72 @@ bool OnChannelTemperature(const unsigned char* reply, int len, int modelCode, An
     return true;
 }
 
-bool OnChannelRanges(const unsigned char* reply, int len, AnalogInputSettings& s) {
-    if (len != 19 || !Is(reply, "mr") || reply[2] != '1' || reply[3] != '0' || reply[4] != '0') return false;
-    // Byte 1 (positions 6-7) is not used here; bytes 2..6 are channels 0..4.
-    for (int c = 0; c < AI_CHANNEL_COUNT; ++c)
-        s.m_aChannel[c].m_nInputRange = static_cast<std::int32_t>(ParseHexField(reply + 8 + 2 * c, 2));
+bool OnChannelRanges(const unsigned char* reply, int len) {
+    unsigned char bytes[6] = {};
+    if (!ParseMemoryAnswer(reply, len, MEM_AI_RANGES, bytes)) return false;
+    // The first byte is not used here; bytes 2..6 are channels 0..4.
+    AnalogInputSettings& s = TheAnalogInputSettings();
+    for (int c = 0; c < AI_CHANNEL_COUNT; ++c) s.m_aChannel[c].m_nInputRange = bytes[1 + c];
     return true;
 }
 
+bool OnAnalogNotifyParams(const unsigned char* reply, int len) {
+    NotifyParams p;
+    if (!ParseNotifyAnswer(reply, len, &p)) return false;
+    StoreNotifyParams(p, &TheAnalogInputSettings());
+    return true;
+}
+
+bool OnAnalogSleepParams(const unsigned char* reply, int len) {
+    SleepParams p;
+    if (!ParseSleepAnswer(reply, len, &p)) return false;
+    StoreSleepParams(p, &TheAnalogInputSettings());
+    return true;
+}
+
+bool OnChannelRange(const unsigned char* reply, int len) {
+    return ParseChannelRange(reply, len, theLink.m_nModelCode.load(), TheAnalogInputSettings());
+}
+bool OnChannelLed(const unsigned char* reply, int len) {
+    return ParseChannelLed(reply, len, theLink.m_nModelCode.load(), TheAnalogInputSettings());
+}
+bool OnChannelTemperature(const unsigned char* reply, int len) {
+    return ParseChannelTemperature(reply, len, theLink.m_nModelCode.load(), TheAnalogInputSettings());
+}
+
+AnalogInputFormValues AnalogInputFormFromSettings(const AnalogInputSettings& s) {
+    return {NotifyFormFromParams(NotifyParamsOf(s)), SleepFormFromParams(SleepParamsOf(s))};
+}
+
+const char* ValidateAnalogInputForm(const AnalogInputFormValues& form, const AnalogInputSettings& device,
+                                    AnalogInputSettings* out) {
+    *out = AnalogInputSettings{};
+    if (const char* message = PackDestinations(form.notify.destNode, out->m_anDestNode)) return message;
+    const char* retryMessage = ReadRetryCount(form.notify.retryCount, &out->m_nRetryCount);
+    out->m_nNotifyInterval = ChoiceOrDevice(form.notify.notifyInterval, NOTIFY_INTERVAL_COUNT, device.m_nNotifyInterval);
+    if (retryMessage) return retryMessage;
+    SleepParams sleep;
+    const char* sleepMessage = ValidateSleepForm(form.sleep, SleepParamsOf(device), &sleep);
+    StoreSleepParams(sleep, out);
+    return sleepMessage;
+}
+
+std::vector<std::string> AnalogInputReadCommands() {
+    return {BuildNotifyRead(), BuildSleepRead(), BuildMemoryRead(MEM_AI_RANGES)};
+}
+
+std::vector<std::string> AnalogInputWriteCommands(const AnalogInputSettings& s) {
+    return {BuildNotifyCommand(NotifyParamsOf(s)), BuildSleepCommand(SleepParamsOf(s))};
+}
+
+int ReadAnalogInput() { return SendAndWaitAll(AnalogInputReadCommands(), nullptr, nullptr); }
+
+int WriteAnalogInput(const AnalogInputSettings& s, const SendFailedFn& onSendFailed, StepFailure* failure) {
+    return SendAndWaitAll(AnalogInputWriteCommands(s), onSendFailed, failure);
+}
+
 std::string ChannelFetchCommand(const char* mnemonic, int channel) {
-    std::string command = mnemonic;
-    command += static_cast<char>(0x20 + channel);
-    command += static_cast<char>(REPLY_TERMINATOR);
-    return command;
+    return Terminated(std::string(mnemonic) + SpaceChar(channel));
 }
 
 int FetchChannel(int channel, const ShowTextFn& show) {

@@ -1,18 +1,25 @@
 // The analog input page of TQ-150-RZ without the toolkit: its layout of the
-// device settings block, the channel answers ("aj", "ak", "tj", "mr" of
-// address 100) with the fetch hand-over, and the two command sequences of a
-// channel (the fetch and the four commands of a confirmed channel dialog).
+// device settings block, its answers ("sk", "sy", "mr" of address 100, and
+// the channel answers "aj", "ak", "tj" with the fetch hand-over), its form
+// values and their validation, its read and write, and the two command
+// sequences of a channel (the fetch and the four commands of a confirmed
+// channel dialog).
 #pragma once
 
 #include "iounit/AnalogChannel.h"
+#include "iounit/NotifySleep.h"
 
 #include <array>
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 constexpr int AI_CHANNEL_COUNT = 5;  // AI1..AI5, channel numbers 0..4
+// The channel input ranges: six bytes from this address, bytes 2..6 for
+// channels 0..4.
+inline constexpr const char* MEM_AI_RANGES = "1006";
 
 // The analog input page's layout of m_settings of theLink; zero before the
 // settings read.
@@ -40,7 +47,10 @@ extern std::atomic<int> nReadyChannel;
 constexpr int CHANNEL_ANSWERS = 3;
 constexpr int CHANNEL_FETCH_FAILED = 99999;
 
-// ---- answers (receive thread; IoUnitReplyHandler calls them) ----
+NotifyParams NotifyParamsOf(const AnalogInputSettings& s);
+SleepParams SleepParamsOf(const AnalogInputSettings& s);
+
+// ---- answers (receive thread) ----
 // reply starts at the first answer letter; len counts the letters, the
 // payload and the terminator. Each returns true when it stored the answer.
 // A channel answer is stored (and counted down) only with its exact length,
@@ -48,13 +58,48 @@ constexpr int CHANNEL_FETCH_FAILED = 99999;
 // at position 2 is one of the model's inputs; otherwise nothing changes.
 
 // "aj", length 6, TQ-150-RZ only: the channel's input range.
-bool OnChannelRange(const unsigned char* reply, int len, int modelCode, AnalogInputSettings& s);
+bool ParseChannelRange(const unsigned char* reply, int len, int modelCode, AnalogInputSettings& s);
 // "ak", length 13, models with analog inputs: LED condition and thresholds.
-bool OnChannelLed(const unsigned char* reply, int len, int modelCode, AnalogInputSettings& s);
+bool ParseChannelLed(const unsigned char* reply, int len, int modelCode, AnalogInputSettings& s);
 // "tj", length 15, TQ-150-RZ only: thermocouple options and scaling.
-bool OnChannelTemperature(const unsigned char* reply, int len, int modelCode, AnalogInputSettings& s);
-// "mr" of address 100, length 19: the input ranges of channels 0..4.
-bool OnChannelRanges(const unsigned char* reply, int len, AnalogInputSettings& s);
+bool ParseChannelTemperature(const unsigned char* reply, int len, int modelCode, AnalogInputSettings& s);
+
+// The parsers IoUnitReplyHandler calls, on TheAnalogInputSettings() for the
+// connected model: "sk" (14; destinations, interval, retry count; the
+// chattering filter is not this page's), "sy" (7), "mr" of address 100 (19,
+// echo "1006": the input ranges of channels 0..4), "aj", "ak", "tj".
+bool OnAnalogNotifyParams(const unsigned char* reply, int len);
+bool OnAnalogSleepParams(const unsigned char* reply, int len);
+bool OnChannelRanges(const unsigned char* reply, int len);
+bool OnChannelRange(const unsigned char* reply, int len);
+bool OnChannelLed(const unsigned char* reply, int len);
+bool OnChannelTemperature(const unsigned char* reply, int len);
+
+// ---- the page's form ----
+
+struct AnalogInputFormValues {
+    NotifyFormValues notify;
+    SleepFormValues sleep;
+};
+
+// What the page shows for the stored settings.
+AnalogInputFormValues AnalogInputFormFromSettings(const AnalogInputSettings& s);
+
+// Validates in the page's order and collects into out (cleared first, the
+// five channel records included): the destinations, the retry count and
+// notification interval, the sleep fields. A list without a selection takes
+// device's value. nullptr when valid, else the message to show.
+const char* ValidateAnalogInputForm(const AnalogInputFormValues& form, const AnalogInputSettings& device,
+                                    AnalogInputSettings* out);
+
+// "SK", "SY", "MR1006".
+std::vector<std::string> AnalogInputReadCommands();
+// "SE" with a blank chattering filter, then "SLEP".
+std::vector<std::string> AnalogInputWriteCommands(const AnalogInputSettings& s);
+
+// Each command sent and waited for; 0, or -1 at the first failure.
+int ReadAnalogInput();
+int WriteAnalogInput(const AnalogInputSettings& s, const SendFailedFn& onSendFailed, StepFailure* failure);
 
 // ---- command sequences (a worker thread; never the GUI thread) ----
 

@@ -1,5 +1,6 @@
 #include "iounit/SetPirnoInAnalog.h"
 
+#include "forms/IoUnitTexts.h"
 #include "forms/UiThread.h"
 #include "iounit/AnalogInput.h"
 #include "iounit/SetPirnoInAnalogAI.h"
@@ -10,13 +11,34 @@
 #include <QCoreApplication>
 #include <QPointer>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
 #include <QTimer>
 
 #include <chrono>
 
+namespace {
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+std::string S(const QString& s) { return s.toStdString(); }
+
+void FillList(QComboBox* list, const char* const* items, int count) {
+    list->clear();
+    for (int i = 0; i < count; ++i) list->addItem(QString::fromUtf8(items[i]));
+}
+
+// NO_CHOICE or an index outside the list shows no selection.
+void SelectIndex(QComboBox* list, int index) { list->setCurrentIndex(index >= 0 && index < list->count() ? index : -1); }
+}  // namespace
+
 CSetPirnoInAnalog::CSetPirnoInAnalog(QWidget* parent)
     : QWidget(parent), m_ui(std::make_unique<Ui::CSetPirnoInAnalogForm>()) {
     m_ui->setupUi(this);
+    auto* digits = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), this);
+    for (QLineEdit* e : {m_ui->editDest1, m_ui->editDest2, m_ui->editDest3, m_ui->editDest4, m_ui->editRetry,
+                         m_ui->editWakeup}) {
+        e->setValidator(digits);
+    }
+    // The rule follows the box however it changes.
+    connect(m_ui->checkSleep, &QCheckBox::toggled, this, [this] { ApplyEnablingRules(); });
     QPushButton* buttons[] = {m_ui->buttonAi1, m_ui->buttonAi2, m_ui->buttonAi3, m_ui->buttonAi4, m_ui->buttonAi5};
     for (int c = 0; c < AI_CHANNEL_COUNT; ++c) {
         m_aButtons[c] = buttons[c];
@@ -33,12 +55,67 @@ CSetPirnoInAnalog::~CSetPirnoInAnalog() {
     JoinWorker();
 }
 
-void CSetPirnoInAnalog::OpenPage(int modelCode) {
+void CSetPirnoInAnalog::Create(int inputCount) {
+    // 1.
     nReadyChannel.store(-1);
-    m_ui->checkResetRequest->hide();
-    const int inputs = ModelChannels(modelCode, CH_AI);
-    for (int c = 0; c < AI_CHANNEL_COUNT; ++c) m_aButtons[c]->setVisible(c < inputs);
+    m_ui->checkReset->hide();  // on the form, never read by this page
+    // 2., 3.
+    FillList(m_ui->comboNotify, NOTIFY_INTERVALS, NOTIFY_INTERVAL_COUNT);
+    FillList(m_ui->comboSleepInterval, SLEEP_INTERVALS, SLEEP_INTERVAL_COUNT);
+    FillList(m_ui->comboCommandWait, COMMAND_WAITS, COMMAND_WAIT_COUNT);
+    for (int c = 0; c < AI_CHANNEL_COUNT; ++c) m_aButtons[c]->setVisible(c < inputCount);
+    for (QLineEdit* e : {m_ui->editDest1, m_ui->editDest2, m_ui->editDest3, m_ui->editDest4}) e->setMaxLength(3);
+    m_ui->editRetry->setMaxLength(1);
+    m_ui->editWakeup->setMaxLength(3);
+    // 4.
+    m_device = TheAnalogInputSettings();
+    ShowFormValues(AnalogInputFormFromSettings(m_device));
+    // 5.
+    ApplyEnablingRules();
     m_pTimer->start();
+}
+
+AnalogInputFormValues CSetPirnoInAnalog::ReadFormValues() const {
+    AnalogInputFormValues f;
+    const QLineEdit* dest[] = {m_ui->editDest1, m_ui->editDest2, m_ui->editDest3, m_ui->editDest4};
+    for (int i = 0; i < DEST_NODE_COUNT; ++i) f.notify.destNode[i] = S(dest[i]->text());
+    f.notify.retryCount = S(m_ui->editRetry->text());
+    f.notify.notifyInterval = m_ui->comboNotify->currentIndex();
+    f.sleep.enabled = m_ui->checkSleep->isChecked();
+    f.sleep.sleepInterval = m_ui->comboSleepInterval->currentIndex();
+    f.sleep.commandWait = m_ui->comboCommandWait->currentIndex();
+    f.sleep.wakeupNode = S(m_ui->editWakeup->text());
+    return f;
+}
+
+void CSetPirnoInAnalog::ShowFormValues(const AnalogInputFormValues& f) {
+    QLineEdit* dest[] = {m_ui->editDest1, m_ui->editDest2, m_ui->editDest3, m_ui->editDest4};
+    for (int i = 0; i < DEST_NODE_COUNT; ++i) dest[i]->setText(Q(f.notify.destNode[i]));
+    m_ui->editRetry->setText(Q(f.notify.retryCount));
+    SelectIndex(m_ui->comboNotify, f.notify.notifyInterval);
+    m_ui->checkSleep->setChecked(f.sleep.enabled);
+    SelectIndex(m_ui->comboSleepInterval, f.sleep.sleepInterval);
+    SelectIndex(m_ui->comboCommandWait, f.sleep.commandWait);
+    m_ui->editWakeup->setText(Q(f.sleep.wakeupNode));
+}
+
+void CSetPirnoInAnalog::ApplyEnablingRules() {
+    const bool sleep = m_ui->checkSleep->isChecked();
+    for (QWidget* w : std::initializer_list<QWidget*>{m_ui->comboSleepInterval, m_ui->comboCommandWait, m_ui->editWakeup,
+                                                      m_ui->labelSleepInterval, m_ui->labelCommandWait,
+                                                      m_ui->labelWakeup}) {
+        w->setEnabled(sleep);
+    }
+}
+
+bool CSetPirnoInAnalog::Validate() {
+    AnalogInputFormValues form;
+    RunOnGuiBlocking([this, &form] { form = ReadFormValues(); });
+    if (const char* message = ValidateAnalogInputForm(form, m_device, &TheAnalogInputSettings())) {
+        ShowMessage(this, QString::fromUtf8(message));
+        return false;
+    }
+    return true;
 }
 
 void CSetPirnoInAnalog::ClosePage() { m_pTimer->stop(); }

@@ -13,6 +13,8 @@
 // window's own write runs (SetWriteRunningQuery).
 #pragma once
 
+#include "iounit/AnalogInput.h"
+
 #include <QWidget>
 
 #include <atomic>
@@ -39,11 +41,23 @@ public:
 
     Ui::CSetPirnoInAnalogForm* Form() const { return m_ui.get(); }
 
-    // Opening, each time the window opens (GUI thread): hides the AI buttons
-    // beyond the model's analog inputs and starts the timer.
-    void OpenPage(int modelCode);
+    // GUI thread, each time the window opens for a model with inputs
+    // AI1..AIinputCount: the stored settings shown, the buttons of the other
+    // inputs hidden, the enabling rule applied, the timer started.
+    void Create(int inputCount);
     // The window closes: the timer stops.
     void ClosePage();
+
+    // GUI thread.
+    AnalogInputFormValues ReadFormValues() const;
+    void ShowFormValues(const AnalogInputFormValues& values);
+    // The sleep controls follow "スリープ有効".
+    void ApplyEnablingRules();
+
+    // Write worker: reads the form on the GUI thread and validates it into
+    // TheAnalogInputSettings() (the channel records cleared); on a refused
+    // value shows the message (owned by the page) and returns false.
+    bool Validate();
 
     // A fetch, the channel dialog or a channel's commands are in progress.
     bool IsChannelBusy() const { return m_nChannelState.load() != CHANNEL_IDLE; }
@@ -66,7 +80,10 @@ private:
     void JoinWorker();
 
     std::unique_ptr<Ui::CSetPirnoInAnalogForm> m_ui;
-    QPushButton* m_aButtons[5] = {};
+    // What the device reported when the page opened: a list left without a
+    // selection writes it back.
+    AnalogInputSettings m_device{};
+    QPushButton* m_aButtons[AI_CHANNEL_COUNT] = {};
     QTimer* m_pTimer = nullptr;
     std::function<bool()> m_writeRunning;
 

@@ -8,11 +8,11 @@
 
 namespace {
 
-// The field value a radio pair's checked button stands for, or AI_NO_CHOICE.
+// The field value a radio pair's checked button stands for, or NO_CHOICE.
 int PairValue(const QAbstractButton* zero, const QAbstractButton* one) {
     if (one->isChecked()) return 1;
     if (zero->isChecked()) return 0;
-    return AI_NO_CHOICE;
+    return NO_CHOICE;
 }
 
 void SetPair(QButtonGroup* group, QAbstractButton* zero, QAbstractButton* one, int value) {
@@ -56,7 +56,7 @@ void CSetPirnoInAnalogAI::SetChannel(int channel, const AiChannelSettings& rec) 
     m_commands = {};
     const AiChannelForm f = AiFormFromSettings(rec);
     // 1. input range, then what follows from it
-    m_ui->comboInputRange->setCurrentIndex(f.inputRange);  // AI_NO_CHOICE: nothing selected
+    m_ui->comboInputRange->setCurrentIndex(f.inputRange);  // NO_CHOICE: nothing selected
     OnRangeChanged();
     // 2. LED condition and both thresholds (shown by the range change)
     m_ui->comboLedCondition->setCurrentIndex(f.ledCondition);
@@ -73,22 +73,22 @@ void CSetPirnoInAnalogAI::SetChannel(int channel, const AiChannelSettings& rec) 
 
 AiChannelForm CSetPirnoInAnalogAI::ReadFormValues() const {
     AiChannelForm f;
-    f.inputRange = AiChoice(m_ui->comboInputRange->currentIndex(), AI_RANGE_COUNT);
-    f.tcType = AiChoice(m_ui->comboTcType->currentIndex(), AI_TC_TYPE_COUNT);
+    f.inputRange = ListChoice(m_ui->comboInputRange->currentIndex(), AI_RANGE_COUNT);
+    f.tcType = ListChoice(m_ui->comboTcType->currentIndex(), AI_TC_TYPE_COUNT);
     f.coldJunction = PairValue(m_ui->radioColdOff, m_ui->radioColdOn);
     f.burnoutDetect = PairValue(m_ui->radioBurnoutOff, m_ui->radioBurnoutOn);
     f.burnoutOutput = PairValue(m_ui->radioOutput800000, m_ui->radioOutput7FFFFF);
-    f.scaleRange = AiChoice(m_ui->comboScaleRange->currentIndex(), AI_SCALE_RANGE_COUNT);
+    f.scaleRange = ListChoice(m_ui->comboScaleRange->currentIndex(), AI_SCALE_RANGE_COUNT);
     f.tempLow = m_ui->editTempLow->text().toStdString();
     f.tempHigh = m_ui->editTempHigh->text().toStdString();
-    f.ledCondition = AiChoice(m_ui->comboLedCondition->currentIndex(), AI_LED_CONDITION_COUNT);
+    f.ledCondition = ListChoice(m_ui->comboLedCondition->currentIndex(), AI_LED_CONDITION_COUNT);
     f.ledLow = m_ui->editLedLow->text().toStdString();
     f.ledHigh = m_ui->editLedHigh->text().toStdString();
     return f;
 }
 
 void CSetPirnoInAnalogAI::OnRangeChanged() {
-    const int range = AiChoice(m_ui->comboInputRange->currentIndex(), AI_RANGE_COUNT);
+    const int range = ListChoice(m_ui->comboInputRange->currentIndex(), AI_RANGE_COUNT);
     const bool tc = AiThermocoupleEnabled(range);
     for (QWidget* w : std::initializer_list<QWidget*>{
              m_ui->labelTcType, m_ui->comboTcType, m_ui->labelColdJunction, m_ui->radioColdOn, m_ui->radioColdOff,
@@ -104,13 +104,13 @@ void CSetPirnoInAnalogAI::OnRangeChanged() {
 }
 
 void CSetPirnoInAnalogAI::ShowThresholds() {
-    const int range = AiChoice(m_ui->comboInputRange->currentIndex(), AI_RANGE_COUNT);
+    const int range = ListChoice(m_ui->comboInputRange->currentIndex(), AI_RANGE_COUNT);
     m_ui->editLedLow->setText(Text(FormatThreshold(m_rec.m_nLedLow, range)));
     m_ui->editLedHigh->setText(Text(FormatThreshold(m_rec.m_nLedHigh, range)));
 }
 
 void CSetPirnoInAnalogAI::LeaveThreshold(QLineEdit* field, std::int32_t* code) {
-    const int range = AiChoice(m_ui->comboInputRange->currentIndex(), AI_RANGE_COUNT);
+    const int range = ListChoice(m_ui->comboInputRange->currentIndex(), AI_RANGE_COUNT);
     *code = ThresholdCodeFromText(field->text().toStdString(), range, *code);
     // The field shows what will be sent (a value beyond full scale clamped).
     field->setText(Text(FormatThreshold(*code, range)));
@@ -139,7 +139,7 @@ void CSetPirnoInAnalogAI::keyPressEvent(QKeyEvent* event) {
 void CSetPirnoInAnalogAI::OnOk() {
     // A threshold typed but not yet left (OK pressed without the focus
     // moving, as assistive tools do) is taken as if its field had been left.
-    const int range = AiChoice(m_ui->comboInputRange->currentIndex(), AI_RANGE_COUNT);
+    const int range = ListChoice(m_ui->comboInputRange->currentIndex(), AI_RANGE_COUNT);
     if (m_ui->editLedLow->text().toStdString() != FormatThreshold(m_rec.m_nLedLow, range))
         LeaveThreshold(m_ui->editLedLow, &m_rec.m_nLedLow);
     if (m_ui->editLedHigh->text().toStdString() != FormatThreshold(m_rec.m_nLedHigh, range))

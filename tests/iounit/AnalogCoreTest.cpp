@@ -6,6 +6,8 @@
 #include "forms/CommonTexts.h"
 #include "iounit/AnalogChannel.h"
 #include "iounit/AnalogInput.h"
+#include "iounit/IoUnitCore.h"
+#include "forms/IoUnitTexts.h"
 #include "link/Catalogue.h"
 #include "link/DeviceLink.h"
 #include "tools/rzsim/Simulator.h"
@@ -32,9 +34,9 @@ enum Parser { AJ, AK, TJ };
 bool Parse(Parser p, const std::string& reply, int model, AnalogInputSettings& s) {
     const int len = static_cast<int>(reply.size());
     switch (p) {
-    case AJ: return OnChannelRange(U(reply), len, model, s);
-    case AK: return OnChannelLed(U(reply), len, model, s);
-    default: return OnChannelTemperature(U(reply), len, model, s);
+    case AJ: return ParseChannelRange(U(reply), len, model, s);
+    case AK: return ParseChannelLed(U(reply), len, model, s);
+    default: return ParseChannelTemperature(U(reply), len, model, s);
     }
 }
 
@@ -106,15 +108,83 @@ TEST(ChannelAnswers, LastOfThreeHandsTheChannelOverOnce) {
     EXPECT_EQ(nReadyChannel.load(), -1);
 }
 
-TEST(ChannelAnswers, RangesOfAllChannelsFromMemory) {
-    AnalogInputSettings s{};
-    const std::string mr = "mr1006FF0102030406" + T;
-    ASSERT_FALSE(OnChannelRanges(U(mr), 18, s));
-    ASSERT_FALSE(OnChannelRanges(U("mr1016FF01020304060" + T), 20, s));
-    EXPECT_EQ(s.m_aChannel[0].m_nInputRange, 0);
-    ASSERT_TRUE(OnChannelRanges(U(mr), 19, s));
-    const int ranges[] = {1, 2, 3, 4, 6};  // the first byte is not used
-    for (int c = 0; c < AI_CHANNEL_COUNT; ++c) EXPECT_EQ(s.m_aChannel[c].m_nInputRange, ranges[c]);
+// The page's read answers through the window's handler, for TQ-150-RZ.
+TEST(AnalogInputAnswers, RoutedForTq150) {
+    theLink.ClearSettings();
+    theLink.m_nModelCode = MODEL_TQ150;
+    const AnalogInputSettings& s = TheAnalogInputSettings();
+    const struct { std::string reply; int counts; } answers[] = {
+        {"sk%0A64FE00'#" + T, 1},           // the chattering filter (position 11) is not this page's
+        {"sy#05\"" + T, 1},
+        {"mr1006FF0102030406" + T, 1},      // the first byte is not used
+        {"mr1007FF0102030406" + T, 1},      // another count echoed: counted, nothing stored
+        {"mr1006FF01020304" + T, 1},        // wrong length: counted, nothing stored
+        {"sk%0A64FE00'" + T, 1},
+    };
+    for (const auto& a : answers) EXPECT_EQ(IoUnitReplyHandler(nullptr, U(a.reply), int(a.reply.size())), a.counts) << a.reply;
+    EXPECT_EQ((std::vector<int>{s.m_anDestNode[0], s.m_anDestNode[1], s.m_anDestNode[2], s.m_anDestNode[3],
+                                s.m_nNotifyInterval, s.m_nRetryCount, s.m_nSleepCode, s.m_nWakeupNode, s.m_nCommandWait}),
+              (std::vector<int>{0x0A, 100, 254, 0, 1, 3, 3, 5, 2}));
+    const int ranges[] = {1, 2, 3, 4, 6};
+    for (int c = 0; c < AI_CHANNEL_COUNT; ++c) EXPECT_EQ(s.m_aChannel[c].m_nInputRange, ranges[c]) << c;
+    // Through the handler a channel answer goes to the page too.
+    nChannelCountdown = 1;
+    nReadyChannel = -1;
+    EXPECT_EQ(IoUnitReplyHandler(nullptr, U("ak\"(12ABFFFF" + T), 13), 1);
+    EXPECT_EQ(nReadyChannel.load(), 2);
+    EXPECT_EQ(s.m_aChannel[2].m_nLedLow, 0x12AB);
+    theLink.ClearSettings();
+}
+
+TEST(AnalogInputForm, ValidationOrderAndWrite) {
+    AnalogInputSettings device{};
+    device.m_nNotifyInterval = 4, device.m_nCommandWait = 1, device.m_nSleepCode = 3;
+    device.m_aChannel[1].m_nInputRange = 2;
+    const struct {
+        std::string dest[4], retry;
+        int interval;
+        bool sleep;
+        int sleepInterval;
+        std::string wakeup;
+        const char* message;
+        std::string se, slep;  // the commands written, when valid
+    } rows[] = {
+        {{"", "100", " ", "7"}, "3", 11, true, 0, "254", nullptr, "SE/64070000 #", "SLEP!FE!"},
+        {{"0", "", "", ""}, "", NO_CHOICE, false, 9, "999", nullptr, "SE(00000000  ", "SLEP 00!"},  // interval as the device had it
+        {{"255", "1", "", ""}, "8", 0, true, 0, "0", MSG_IO_DEST_NODE_RANGE, "", ""},
+        {{"1", "", "", ""}, "8", 0, true, 0, "0", MSG_RETRY_RANGE, "", ""},
+        {{"1", "", "", ""}, "7", 0, true, 0, "0", MSG_WAKEUP_RANGE, "", ""},
+        {{"1", "", "", ""}, "7", 0, true, 0, "255", MSG_WAKEUP_RANGE, "", ""},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.dest[1] + "/" + r.retry + "/" + r.wakeup);
+        AnalogInputFormValues form = AnalogInputFormFromSettings(device);
+        for (int i = 0; i < 4; ++i) form.notify.destNode[i] = r.dest[i];
+        form.notify.retryCount = r.retry;
+        form.notify.notifyInterval = r.interval;
+        form.sleep.enabled = r.sleep;
+        form.sleep.sleepInterval = r.sleepInterval;
+        form.sleep.wakeupNode = r.wakeup;
+        AnalogInputSettings out{};
+        const char* message = ValidateAnalogInputForm(form, device, &out);
+        if (r.message) {
+            EXPECT_STREQ(message, r.message);
+            continue;
+        }
+        ASSERT_EQ(message, nullptr) << message;
+        EXPECT_EQ(out.m_aChannel[1].m_nInputRange, 0);  // the channel records are cleared
+        const auto cmds = AnalogInputWriteCommands(out);
+        EXPECT_EQ(cmds, (std::vector<std::string>{r.se + T, r.slep + T}));
+    }
+    EXPECT_EQ(AnalogInputReadCommands(), (std::vector<std::string>{"SK" + T, "SY" + T, "MR1006" + T}));
+    // The form shows what the device holds: sleep code 0 gives an unticked
+    // box with "1時間"; a code outside the list no selection.
+    device.m_nSleepCode = 0;
+    EXPECT_EQ(AnalogInputFormFromSettings(device).sleep.sleepInterval, 5);
+    device.m_nSleepCode = 11, device.m_nNotifyInterval = 12;
+    const AnalogInputFormValues odd = AnalogInputFormFromSettings(device);
+    EXPECT_EQ((std::vector<int>{odd.sleep.enabled, odd.sleep.sleepInterval, odd.notify.notifyInterval}),
+              (std::vector<int>{1, NO_CHOICE, NO_CHOICE}));
 }
 
 TEST(ChannelConversions, ThresholdDisplay) {
@@ -123,16 +193,16 @@ TEST(ChannelConversions, ThresholdDisplay) {
         {0x4000, 1, " 0.5000"},   {0x4000, 2, "5.00015"},   // the same code read in three ranges
         {0x3FFF, 3, " 15.000"},   {0x8000, 4, "  0.000"},   {0xFFFF, 5, "  0.000"},  // no negative milliamperes
         {0x7FFF, 4, " 20.000"},   {0x7FFF, 6, "3276.80"},   {0x8000, 6, "-3276.80"},
-        {0, 6, "   0.00"},        {0x7FFF, AI_NO_CHOICE, ""}, {0x7FFF, 7, ""},  // no range: nothing shown
+        {0, 6, "   0.00"},        {0x7FFF, NO_CHOICE, ""}, {0x7FFF, 7, ""},  // no range: nothing shown
         {0x10000, 2, ""},         // wider than 16 bits
     };
     for (const auto& r : rows) EXPECT_EQ(FormatThreshold(r.code, r.range), r.shown) << r.code << " " << r.range;
     EXPECT_STREQ(AiUnitText(0), "V");
     EXPECT_STREQ(AiUnitText(5), "mA");
     EXPECT_STREQ(AiUnitText(6), "℃");
-    EXPECT_STREQ(AiUnitText(AI_NO_CHOICE), "");
+    EXPECT_STREQ(AiUnitText(NO_CHOICE), "");
     EXPECT_TRUE(AiThermocoupleEnabled(6));
-    EXPECT_FALSE(AiThermocoupleEnabled(3) || AiThermocoupleEnabled(AI_NO_CHOICE));
+    EXPECT_FALSE(AiThermocoupleEnabled(3) || AiThermocoupleEnabled(NO_CHOICE));
 }
 
 TEST(ChannelConversions, ThresholdFromText) {
@@ -140,10 +210,10 @@ TEST(ChannelConversions, ThresholdFromText) {
         {"12", 2, 0x7FFF},      {"-12", 2, 0x8000},     {" 10 ", 2, 0x7FFF},   {"-10", 2, 0x8000},
         {"5", 2, 0x3FFF},       {"-5", 2, 0xC000},      {"0.05", 0, 0x3FFF},   {"25", 4, 0x7FFF},
         {"-1", 4, 0xF99A},      // stored as typed; shown as 0
-        {"1e999", 2, 0x7FFF},   {"-1e999", 2, 0x8000},  {"1e-999", 2, 0},      // too large clamps, too small is 0
+        {"1e999", 2, 0},        {"-1e999", 2, 0},       {"1e-999", 2, 0},      // beyond a double: 0
         {"nan", 2, 0},          {"-inf", 2, 0},         {"infinity", 3, 0},    {"abc", 2, 0},
         {"", 2, 0},             {"+-1", 2, 0},          {"+2.5x", 2, 0x1FFF},  {"1,5", 2, 0x0CCC},
-        {"3", AI_NO_CHOICE, 0x1234},  // no range: the code is kept
+        {"3", NO_CHOICE, 0x1234},  // no range: the code is kept
     };
     for (const auto& r : rows) EXPECT_EQ(ThresholdCodeFromText(r.text, r.range, 0x1234), r.code) << r.text;
 
@@ -178,6 +248,7 @@ TEST(ChannelDialogOk, ChecksInOrderWithTheirMessages) {
         {0x8000, 0x7FFF, "3276.8", "12a", MSG_TEMP_RANGE, 0, 0},
         {0x8000, 0x7FFF, "0", "-3276.9", MSG_TEMP_RANGE, 0, 0},
         {0x8000, 0x7FFF, "0", "99999999999999999999999999999999999999", MSG_TEMP_RANGE, 0, 0},
+        {0x8000, 0x7FFF, "1-2", "+3.", nullptr, 10, 30},              // read as far as they make a number
         {0x8000, 0x7FFF, "", "-", nullptr, 0, 0},                     // no digits read as 0
         {0x8000, 0x7FFF, "10", "9.99", MSG_TEMP_ORDER, 0, 0},
         {0x8000, 0x7FFF, "-1", "-1.05", nullptr, -10, -10},
@@ -188,7 +259,7 @@ TEST(ChannelDialogOk, ChecksInOrderWithTheirMessages) {
         rec.m_nLedLow = r.ledLow, rec.m_nLedHigh = r.ledHigh;
         AiChannelForm form = AiFormFromSettings(rec);
         form.tempLow = r.tempLow, form.tempHigh = r.tempHigh;
-        form.tcType = 7, form.coldJunction = 0, form.burnoutDetect = 1, form.burnoutOutput = AI_NO_CHOICE;
+        form.tcType = 7, form.coldJunction = 0, form.burnoutDetect = 1, form.burnoutOutput = NO_CHOICE;
         const AiChannelSettings before = rec;
         const char* message = ValidateAiChannel(form, rec);
         if (r.message) {
@@ -206,7 +277,7 @@ TEST(ChannelDialogOk, OutOfRangeDeviceValuesShowNothingAndAreKept) {
                                 .m_nLedHigh = 7, .m_nLedCondition = 1, .m_nScaleRange = 15};
     const AiChannelForm f = AiFormFromSettings(odd);
     EXPECT_EQ((std::vector<int>{f.inputRange, f.tcType, f.scaleRange, f.coldJunction, f.ledCondition}),
-              (std::vector<int>{AI_NO_CHOICE, AI_NO_CHOICE, AI_NO_CHOICE, 1, 1}));
+              (std::vector<int>{NO_CHOICE, NO_CHOICE, NO_CHOICE, 1, 1}));
     EXPECT_EQ(f.ledLow + f.ledHigh, "");
     EXPECT_EQ(f.tempLow + "/" + f.tempHigh, "0.0/0.0");
     AiChannelSettings rec = odd;
@@ -234,16 +305,6 @@ TEST(ChannelDialogOk, CommandBytes) {
 
 // ---- the sequences against the simulator ----
 
-int ChannelHandler(void*, const unsigned char* reply, int len) {
-    AnalogInputSettings& s = TheAnalogInputSettings();
-    const int model = theLink.m_nModelCode.load();
-    if (len < 3) return 0;
-    if (reply[0] == 'a' && reply[1] == 'j') return OnChannelRange(reply, len, model, s), 1;
-    if (reply[0] == 'a' && reply[1] == 'k') return OnChannelLed(reply, len, model, s), 1;
-    if (reply[0] == 't' && reply[1] == 'j') return OnChannelTemperature(reply, len, model, s), 1;
-    return 1;  // acknowledgements
-}
-
 class ChannelSequence : public ::testing::Test {
 protected:
     std::unique_ptr<rzsim::Simulator> m_sim;
@@ -262,7 +323,7 @@ protected:
         theLink.m_nModelCode = MODEL_TQ150;
         theLink.ClearSettings();
         ASSERT_EQ(theLink.Open(), 0);
-        theLink.SetReplyHandler(this, &ChannelHandler);
+        theLink.SetReplyHandler(this, &IoUnitReplyHandler);
     }
     void TearDown() override {
         theLink.Close();

@@ -6,7 +6,9 @@
 // that time out while the GUI thread keeps running.
 #include "forms/AnalogTexts.h"
 #include "forms/UiThread.h"
+#include "forms/IoUnitTexts.h"
 #include "iounit/AnalogInput.h"
+#include "iounit/IoUnitCore.h"
 #include "iounit/SetPirnoInAnalog.h"
 #include "iounit/SetPirnoInAnalogAI.h"
 #include "link/Catalogue.h"
@@ -19,17 +21,6 @@
 
 static QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
 static const std::string T(1, static_cast<char>(REPLY_TERMINATOR));
-
-// Routes the channel answers as the I/O unit window's handler does.
-static int ChannelHandler(void*, const unsigned char* reply, int len) {
-    if (len < 3) return 0;
-    AnalogInputSettings& s = TheAnalogInputSettings();
-    const std::string mn(reinterpret_cast<const char*>(reply), 2);
-    if (mn == "aj") OnChannelRange(reply, len, MODEL_TQ150, s);
-    if (mn == "ak") OnChannelLed(reply, len, MODEL_TQ150, s);
-    if (mn == "tj") OnChannelTemperature(reply, len, MODEL_TQ150, s);
-    return 1;
-}
 
 // The longest pause of the GUI thread's event loop while it runs (a 10 ms
 // timer that notes the gaps between its ticks).
@@ -73,9 +64,9 @@ class AnalogWindowTest : public QObject {
         theLink.m_nModelCode = MODEL_TQ150;
         theLink.ClearSettings();
         QCOMPARE(theLink.Open(), 0);
-        theLink.SetReplyHandler(this, &ChannelHandler);
+        theLink.SetReplyHandler(this, &IoUnitReplyHandler);
         m_page = std::make_unique<CSetPirnoInAnalog>();
-        m_page->OpenPage(MODEL_TQ150);
+        m_page->Create(ModelChannels(MODEL_TQ150, CH_AI));
         m_page->show();
     }
     std::vector<std::string> Frames() const { return m_sim->Frames(); }
@@ -154,8 +145,8 @@ private slots:
         const std::pair<const char*, const char*> names[] = {
             {"comboInputRange", TXT_AI_INPUT_RANGE}, {"comboTcType", TXT_AI_TC_TYPE}, {"radioColdOn", "ON"},
             {"radioBurnoutOff", "OFF"}, {"radioOutput800000", "800000h"}, {"comboScaleRange", TXT_AI_SCALE_RANGE},
-            {"editTempLow", TXT_AI_TEMP_LOW}, {"editTempHigh", TXT_AI_TEMP_HIGH}, {"editLedLow", TXT_AI_LED_LOW},
-            {"editLedHigh", TXT_AI_LED_HIGH}, {"comboLedCondition", TXT_AI_LED_FRAME}, {"okButton", "OK"},
+            {"editTempLow", TXT_AI_TEMP_LOW}, {"editTempHigh", TXT_AI_TEMP_HIGH}, {"editLedLow", TXT_LED_LOW},
+            {"editLedHigh", TXT_LED_HIGH}, {"comboLedCondition", TXT_LED_HEADING}, {"okButton", "OK"},
             {"cancelButton", "キャンセル"}};
         for (const auto& [name, label] : names) QCOMPARE(Child<QWidget>(&dlg, name)->accessibleName(), Q(label));
         QCOMPARE(Child<QLabel>(&dlg, "labelTempLow")->text(), Q(TXT_AI_TEMP_LOW));
@@ -237,7 +228,7 @@ private slots:
             const QString name = QStringLiteral("buttonAi%1").arg(i);
             QCOMPARE(m_page->findChild<QPushButton*>(name)->isVisibleTo(m_page.get()), i <= 3);
         }
-        QVERIFY(!Child<QWidget>(m_page.get(), "checkResetRequest")->isVisibleTo(m_page.get()));
+        QVERIFY(!Child<QWidget>(m_page.get(), "checkReset")->isVisibleTo(m_page.get()));
         const rzsim::DeviceState before = m_sim->State(0);
         QSignalSpy busy(m_page.get(), &CSetPirnoInAnalog::channelBusyChanged);
         m_inDialog = [this](CSetPirnoInAnalogAI* dlg) {
