@@ -5,8 +5,8 @@
 // commands; a fetch, edit and OK on the wire, Cancel, a fetch and a command
 // that time out while the GUI thread keeps running.
 #include "forms/AnalogTexts.h"
-#include "forms/UiThread.h"
 #include "forms/IoUnitTexts.h"
+#include "forms/UiThread.h"
 #include "iounit/AnalogInput.h"
 #include "iounit/IoUnitCore.h"
 #include "iounit/SetPirnoInAnalog.h"
@@ -18,6 +18,9 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QtWidgets>
+
+#include <atomic>
+#include <thread>
 
 static QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
 static const std::string T(1, static_cast<char>(REPLY_TERMINATOR));
@@ -218,6 +221,49 @@ private slots:
         Child<QPushButton>(&other, "cancelButton")->click();
         QCOMPARE(other.result(), int(QDialog::Rejected));
         QVERIFY(other.Commands()[0].empty());
+    }
+
+    // The page shows the stored settings, follows "スリープ有効", names its
+    // controls after their labels and validates on a worker thread.
+    void pageFormAndValidation() {
+        StartPage("");
+        AnalogInputSettings& s = TheAnalogInputSettings();
+        s.m_anDestNode[0] = 5, s.m_anDestNode[2] = 100, s.m_nRetryCount = 3, s.m_nNotifyInterval = 9;
+        s.m_nCommandWait = 1, s.m_aChannel[0].m_nInputRange = 4;
+        m_page->Create(ModelChannels(MODEL_TQ150, CH_AI));
+        CSetPirnoInAnalog* p = m_page.get();
+        QCOMPARE(Child(p, "editDest1")->text() + "," + Child(p, "editDest2")->text() + "," + Child(p, "editDest3")->text(),
+                 Q("5,,100"));
+        QCOMPARE(Child(p, "editRetry")->text(), Q("3"));
+        QCOMPARE(Child<QComboBox>(p, "comboNotify")->currentText(), Q("10分"));
+        QCOMPARE(Child<QComboBox>(p, "comboSleepInterval")->currentText(), Q("1時間"));
+        QCOMPARE(Child<QComboBox>(p, "comboCommandWait")->currentText(), Q("10秒"));
+        QVERIFY(!Child<QCheckBox>(p, "checkSleep")->isChecked() && !Child<QWidget>(p, "editWakeup")->isEnabled());
+        Child<QCheckBox>(p, "checkSleep")->setChecked(true);  // however the box changes
+        QVERIFY(Child<QWidget>(p, "editWakeup")->isEnabled() && Child<QWidget>(p, "labelCommandWait")->isEnabled());
+        const std::pair<const char*, const char*> names[] = {
+            {"editDest4", TXT_DEST_NODES}, {"editRetry", TXT_RETRY_COUNT}, {"comboNotify", TXT_NOTIFY_INTERVAL},
+            {"checkSleep", TXT_SLEEP}, {"comboSleepInterval", TXT_SLEEP_INTERVAL}, {"comboCommandWait", TXT_COMMAND_WAIT},
+            {"editWakeup", TXT_WAKEUP_NODE}, {"buttonAi2", "AI2の設定"}};
+        for (const auto& [name, label] : names) QCOMPARE(Child<QWidget>(p, name)->accessibleName(), Q(label));
+
+        // On the window's write worker: the first refused value, then a valid form.
+        auto validate = [p] {
+            std::atomic<int> result{-1};
+            std::thread worker([&] { result = p->Validate() ? 1 : 0; });
+            const bool ended = QTest::qWaitFor([&] { return result.load() != -1; }, 3000);
+            worker.join();
+            return ended ? result.load() : -1;
+        };
+        Child(p, "editWakeup")->setText(Q("255"));
+        QCOMPARE(validate(), 0);
+        QCOMPARE(m_messages, std::vector<QString>{Q(MSG_WAKEUP_RANGE)});
+        Child(p, "editWakeup")->setText(Q("254"));
+        Child(p, "editDest1")->clear();
+        QCOMPARE(validate(), 1);
+        QCOMPARE((std::vector<int>{s.m_anDestNode[0], s.m_anDestNode[1], s.m_nSleepCode, s.m_nWakeupNode,
+                                   s.m_aChannel[0].m_nInputRange}),
+                 (std::vector<int>{100, 0, 6, 254, 0}));
     }
 
     // TQ-150-RZ: AI1 to AI3; a fetch, edit and OK change exactly the
