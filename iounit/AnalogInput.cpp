@@ -28,19 +28,19 @@ SleepParams SleepParamsOf(const AnalogInputSettings& s) {
     return SleepParams{s.m_nSleepCode, s.m_nWakeupNode, s.m_nCommandWait};
 }
 
-static void StoreNotifyParams(const NotifyParams& p, AnalogInputSettings* s) {
+namespace {
+
+void StoreNotifyParams(const NotifyParams& p, AnalogInputSettings* s) {
     for (int i = 0; i < DEST_NODE_COUNT; ++i) s->m_anDestNode[i] = p.destNode[i];
     s->m_nNotifyInterval = p.notifyInterval;
     s->m_nRetryCount = p.retryCount;
 }
 
-static void StoreSleepParams(const SleepParams& p, AnalogInputSettings* s) {
+void StoreSleepParams(const SleepParams& p, AnalogInputSettings* s) {
     s->m_nSleepCode = p.sleepCode;
     s->m_nWakeupNode = p.wakeupNode;
     s->m_nCommandWait = p.commandWait;
 }
-
-namespace {
 
 bool Is(const unsigned char* reply, const char* letters) {
     return reply[0] == static_cast<unsigned char>(letters[0]) && reply[1] == static_cast<unsigned char>(letters[1]);
