@@ -118,7 +118,14 @@ bool CSetPirnoInAnalog::Validate() {
     return true;
 }
 
-void CSetPirnoInAnalog::ClosePage() { m_pTimer->stop(); }
+void CSetPirnoInAnalog::ClosePage() {
+    m_pTimer->stop();
+    // A fetched channel whose dialog never opened is dropped with the window.
+    if (m_nChannelState.load() == CHANNEL_FETCHED) {
+        nReadyChannel.store(-1);
+        SetChannelState(CHANNEL_IDLE);
+    }
+}
 
 void CSetPirnoInAnalog::SetChannelState(ChannelState state) {
     const bool wasBusy = IsChannelBusy();

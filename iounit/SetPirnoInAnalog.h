@@ -45,7 +45,8 @@ public:
     // AI1..AIinputCount: the stored settings shown, the buttons of the other
     // inputs hidden, the enabling rule applied, the timer started.
     void Create(int inputCount);
-    // The window closes: the timer stops.
+    // The window closes: the timer stops (a fetched channel whose dialog has
+    // not opened yet is dropped).
     void ClosePage();
 
     // GUI thread.
