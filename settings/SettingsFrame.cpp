@@ -188,6 +188,7 @@ void CSettingsFrame::WorkerMain() {
 
     bool linkLost = false;
     if (ok) {
+        OnWriteSucceeded();
         m_nWriteResult.store(RESULT_WRITTEN);
     } else {
         m_nWriteState.store(WRITE_STOPPED);

@@ -176,7 +176,7 @@ TEST(Scenario, AttachedGatewayIsAddedAndDevicesAreOrdered)
 TEST(Scenario, DefaultScenarioIsTheDemonstrationFile)
 {
     const Scenario demo = Parse(ReadFile(RZSIM_DEMO));
-    ASSERT_EQ(demo.devices.size(), 4u);
+    ASSERT_EQ(demo.devices.size(), 8u);
     EXPECT_EQ(Simulator(demo).DumpState(), Simulator(DefaultScenario()).DumpState());
 }
 
