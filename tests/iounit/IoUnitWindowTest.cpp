@@ -279,11 +279,12 @@ private slots:
         });
         closer.start(20);
         Click(w, "okButton");
-        QVERIFY(QTest::qWaitFor([&] { return w->SettingsWritten() && !w->IsWriteRunning() && !QApplication::activeModalWidget(); }, 8000));
+        auto* cancel = Child<QAbstractButton>(w, "cancelButton");  // enabled once the write's end was handled
+        QVERIFY(QTest::qWaitFor([&] { return w->SettingsWritten() && cancel->isEnabled() && !QApplication::activeModalWidget(); }, 8000));
         QVERIFY(w->isVisible() && Sync());
         QCOMPARE(ResetFrames(), 0);
-        Click(w, "cancelButton");
-        QVERIFY(!w->SendResetAfterWrite());  // once only
+        cancel->click();
+        QVERIFY(!w->isVisible() && !w->SendResetAfterWrite());  // once only
         QVERIFY(Sync());
         QCOMPARE(ResetFrames(), 1);
     }

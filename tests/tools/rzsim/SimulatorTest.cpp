@@ -274,7 +274,9 @@ bool SeesHangup(int fd, std::chrono::milliseconds deadline)
 
 TEST(SimulatorTcp, RoutesAnswersWritesAndHandsOverToANewConnection)
 {
-    Simulator sim(DefaultScenario());
+    Scenario three = DefaultScenario();
+    three.devices.resize(4);  // the gateway and nodes 1 to 3
+    Simulator sim(three);
     std::atomic<int> changes{0};
     sim.SetStateChangedHandler([&] { ++changes; });
     const int port = sim.StartTcp();
