@@ -344,6 +344,13 @@ private slots:
         }
         QCOMPARE(Child(w, "editTime2")->accessibleName(), Q("DO2 :"));
         QCOMPARE(Child<QWidget>(w, "radioCurrent3")->accessibleDescription(), Q("AO3 :"));
+
+        // The window is reused for the next unit: another model, other pages.
+        Click(w, "cancelButton");
+        theLink.m_nModelCode = 1;
+        w->OpenWindow();
+        QVERIFY(!w->InDigital()->isVisibleTo(w) && w->OutDigital()->isVisibleTo(w) && !w->OutAnalog()->isVisibleTo(w));
+        QCOMPARE(w->windowTitle(), Q("TQ-110-RZ ( node : 5 ) の設定"));
     }
 
     // Remote setting of the demonstration network's TQ-130-RZ through the
