@@ -31,7 +31,8 @@ public:
 };
 
 // Opens a serial device exclusively in raw 8-bit mode (no echo, no line
-// discipline, no flow control). nullptr on failure with *err = errno.
+// discipline, no flow control). nullptr on failure with *err = errno; a path
+// that is not a character device fails with ENOTTY, untouched.
 std::unique_ptr<ILinkTransport> OpenSerialTransport(const std::string& path, int* err);
 
 // Resolves host:port (IPv4) and connects within LINK_CONNECT_TIMEOUT_MS.
