@@ -265,6 +265,22 @@ private slots:
         QVERIFY(!w->isVisible() && Sync());
         QCOMPARE(ResetFrames(), 0);
 
+        // "中止" while a page is written: nothing more goes out, nothing counts
+        // as written, no reset.
+        m_messages.clear();
+        w = Open(UnitScenario(3, false, "fault 0 delay SLEP 1000\n"), false, 3);
+        QVERIFY(w);
+        auto* ok = Child<QAbstractButton>(w, "okButton");
+        ok->click();
+        QVERIFY(QTest::qWaitFor([&] { return ok->text() == Q("中止") && Frames().back().rfind("SLEP", 0) == 0; }, 3000));
+        ok->click();
+        QVERIFY(QTest::qWaitFor([&] { return !w->IsWriteRunning() && ok->text() == Q("OK"); }, 3000));
+        QVERIFY(!w->SettingsWritten() && w->isVisible() && m_messages.empty());
+        Click(w, "cancelButton");
+        QVERIFY(Sync());
+        QVERIFY(Frames().end()[-2].rfind("SLEP", 0) == 0);  // then only the test's own read
+        QCOMPARE(ResetFrames(), 0);
+
         // Enrolled as a child that the parent does not take: the settings are
         // written, the registration wait fails, the window stays open.
         w = Open(UnitScenario(1, false, "set 0 group \"! FFFFFFFF01 \"\ngq 1\n"), false, 1);
