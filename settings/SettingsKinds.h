@@ -1,6 +1,6 @@
-// The device kinds of the gateway, the serial converter and the I/O unit: reply handler,
-// settings read and the modal window, as the main window's dispatch uses
-// them. Each kind builds its window once (owned by the main window) and
+// The device kinds of the gateway, the serial converter and the I/O unit:
+// reply handler, settings read and the modal window, as the main window's
+// dispatch uses them. Each kind builds its window once (owned by the main window) and
 // reuses it for every connection.
 #pragma once
 
