@@ -1,26 +1,31 @@
-// The analog input channel dialog "AIの設定" and the analog input page's
-// channel buttons driven like an operator would (Qt Test, offscreen) against
-// the simulator: what the dialog shows for a fetched record, the range
-// change, leaving a threshold field, Enter and Esc, OK's message and
-// commands; a fetch, edit and OK on the wire, Cancel, a fetch and a command
-// that time out while the GUI thread keeps running.
+// TQ-150-RZ end to end (Qt Test, offscreen): the I/O unit window reads a
+// simulated unit over a real pseudo-terminal (direct) or through a simulated
+// LAN gateway (remote) with the analog input page in its input pane; its OK
+// writes the page; the channel buttons fetch a channel, the dialog
+// "AIの設定" is driven like an operator would and its commands change
+// exactly the unit's channel state; Cancel, time-outs, the GUI thread
+// running on meanwhile, and one command sequence on the link at a time. The
+// dialog on its own: what it shows, the range change, leaving a threshold
+// field, Enter and Esc, OK's message and commands.
 #include "forms/AnalogTexts.h"
+#include "forms/CommonTexts.h"
 #include "forms/IoUnitTexts.h"
 #include "forms/UiThread.h"
+#include "forms/WirelessTexts.h"
 #include "iounit/AnalogInput.h"
-#include "iounit/IoUnitCore.h"
 #include "iounit/SetPirnoInAnalog.h"
 #include "iounit/SetPirnoInAnalogAI.h"
+#include "iounit/SetPirnoInDigital.h"
+#include "iounit/SetPirnoOutDigital.h"
 #include "link/Catalogue.h"
 #include "link/DeviceLink.h"
+#include "settings/SetPirno.h"
+#include "settings/SettingsKinds.h"
 #include "tools/rzsim/Simulator.h"
+#include "wireless/WirelessGroup.h"
 
-#include <QSignalSpy>
 #include <QTest>
 #include <QtWidgets>
-
-#include <atomic>
-#include <thread>
 
 static QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
 static const std::string T(1, static_cast<char>(REPLY_TERMINATOR));
@@ -44,39 +49,81 @@ private:
     qint64 m_longest = 0;
 };
 
+// TQ-150-RZ's state before the window: notifications every 10 s to node 10
+// (chattering filter 3 left by a digital unit's tool), retry 1, sleep off;
+// AI2 on ±30V.
+const char* const kUnitState =
+    "set U sk \"'0A000000#!\"\nset U sy \" 00 \"\nset U mem.100 000203060000\nset U aj.1 \"# \"\n";
+
+// Attached directly (in group node 5, so the panel is left alone) or as node
+// 8 behind a LAN gateway.
+std::string UnitScenario(bool remote, const std::string& extra = {}) {
+    const std::string node = remote ? "8" : "0";
+    std::string text = remote ? "device 0 model 14 uid 1\ndevice 8 model 8 uid 00A10008\n"
+                              : "device 0 model 8 uid 00A10008\nset 0 group \"! 0012ABCD05 \"\n";
+    std::string state = kUnitState;
+    for (std::size_t at; (at = state.find(" U ")) != std::string::npos;) state.replace(at, 3, " " + node + " ");
+    std::string faults = extra;
+    for (std::size_t at; (at = faults.find(" U ")) != std::string::npos;) faults.replace(at, 3, " " + node + " ");
+    return text + state + faults;
+}
+
 class AnalogWindowTest : public QObject {
     Q_OBJECT
 
+    QWidget m_main;  // stands in for the main window: handler context and owner
     std::vector<QString> m_messages;
     std::unique_ptr<rzsim::Simulator> m_sim;
-    std::unique_ptr<CSetPirnoInAnalog> m_page;
+    std::unique_ptr<CIoUnitKind> m_kind;  // destroyed before the link closes
+    int m_node = 0;
     QTimer m_driver;  // acts in the channel dialog while it runs modally
     std::function<void(CSetPirnoInAnalogAI*)> m_inDialog;
     int m_dialogs = 0;
 
-    // TQ-150-RZ attached over a pseudo-terminal, the page open for it.
-    void StartPage(const std::string& scenario) {
+    // What the main window does between identification and the window: the
+    // settings cleared, the handler installed, the read, the window opened.
+    CSetPirno* Open(const std::string& scenario, bool remote, int timeoutSec = 1) {
+        CloseLink();
         rzsim::Scenario parsed;
         std::string error;
-        if (!rzsim::ParseScenario("device 0 model 8 uid 8\n" + scenario, &parsed, &error)) qFatal("%s", error.c_str());
+        if (!rzsim::ParseScenario(scenario, &parsed, &error)) qFatal("scenario: %s", error.c_str());
         m_sim = std::make_unique<rzsim::Simulator>(parsed);
-        theLink.m_nMode = LINK_SERIAL;
-        theLink.m_strComPort = m_sim->StartPty();
+        theLink.m_nMode = remote ? LINK_TCP : LINK_SERIAL;
+        theLink.m_strHost = "127.0.0.1";
+        if (remote) theLink.m_strPort = std::to_string(m_sim->StartTcp());
+        else theLink.m_strComPort = m_sim->StartPty();
         theLink.m_nNode = 0;
-        theLink.m_nTimeoutSec = 1;
-        theLink.m_nModelCode = MODEL_TQ150;
+        theLink.m_nTimeoutSec = timeoutSec;
+        if (theLink.Open() != 0) return nullptr;
+        m_kind = std::make_unique<CIoUnitKind>(&m_main);
+        m_node = remote ? 8 : 0;
+        theLink.m_nNode = m_node, theLink.m_nModelCode = MODEL_TQ150, theLink.m_dwUid = 0x00A10008u;
         theLink.ClearSettings();
-        QCOMPARE(theLink.Open(), 0);
-        theLink.SetReplyHandler(this, &IoUnitReplyHandler);
-        m_page = std::make_unique<CSetPirnoInAnalog>();
-        m_page->Create(ModelChannels(MODEL_TQ150, CH_AI));
-        m_page->show();
+        theLink.SetReplyHandler(&m_main, m_kind->Handler());
+        CSetPirno* w = m_kind->ReadSettings() == 0 ? m_kind->Window() : nullptr;
+        if (w) w->OpenWindow(), w->show();
+        return w;
     }
-    std::vector<std::string> Frames() const { return m_sim->Frames(); }
-    // Presses an AI button, then waits until the page is idle again.
-    bool PressAndSettle(const char* button, int deadlineMs = 6000) {
-        Child<QPushButton>(m_page.get(), button)->click();
-        return QTest::qWaitFor([this] { return !m_page->IsChannelBusy(); }, deadlineMs);
+    void CloseLink() {
+        m_kind.reset();
+        theLink.Close();
+        theLink.SetReplyHandler(nullptr, nullptr);
+        m_sim.reset();
+    }
+    // Frames the unit received, without the node prefix.
+    std::vector<std::string> Frames() const {
+        std::vector<std::string> frames;
+        for (const std::string& f : m_sim->Frames()) frames.push_back(f.substr(2));
+        return frames;
+    }
+    std::vector<std::string> FramesAfter(std::size_t n) const {
+        const std::vector<std::string> all = Frames();
+        return std::vector<std::string>(all.begin() + std::min(n, all.size()), all.end());
+    }
+    // Presses an AI button of the window, then waits until the page is idle.
+    static bool PressAndSettle(CSetPirno* w, const char* button, int deadlineMs = 6000) {
+        Child<QPushButton>(w->InAnalog(), button)->click();
+        return QTest::qWaitFor([w] { return !w->InAnalog()->IsChannelBusy(); }, deadlineMs);
     }
 
     template <class C = QLineEdit>
@@ -86,6 +133,7 @@ class AnalogWindowTest : public QObject {
         return c;
     }
     // Types text into a field and moves the focus on, as an operator would.
+    static void Click(QWidget* w, const char* name) { Child<QAbstractButton>(w, name)->click(); }
     static void Type(QWidget* dlg, const char* field, const char* text, const char* next = "comboLedCondition") {
         QLineEdit* e = Child(dlg, field);
         e->setFocus();
@@ -101,14 +149,12 @@ private slots:
         m_dialogs = 0;
         m_driver.start(20);
         SetMessageSink([this](QWidget*, const QString& text) { m_messages.push_back(text); });
+        theWirelessGroup = WirelessGroupRecord{};
     }
     void cleanup() {
         m_driver.stop();
-        m_page.reset();
-        theLink.Close();
-        theLink.SetReplyHandler(nullptr, nullptr);
+        CloseLink();
         theLink.m_nTimeoutSec = LINK_DEFAULT_TIMEOUT_SEC;
-        m_sim.reset();
         SetMessageSink({});
     }
     void initTestCase() {
@@ -223,22 +269,31 @@ private slots:
         QVERIFY(other.Commands()[0].empty());
     }
 
-    // The page shows the stored settings, follows "スリープ有効", names its
-    // controls after their labels and validates on a worker thread.
-    void pageFormAndValidation() {
-        StartPage("");
-        AnalogInputSettings& s = TheAnalogInputSettings();
-        s.m_anDestNode[0] = 5, s.m_anDestNode[2] = 100, s.m_nRetryCount = 3, s.m_nNotifyInterval = 9;
-        s.m_nCommandWait = 1, s.m_aChannel[0].m_nInputRange = 4;
-        m_page->Create(ModelChannels(MODEL_TQ150, CH_AI));
-        CSetPirnoInAnalog* p = m_page.get();
-        QCOMPARE(Child(p, "editDest1")->text() + "," + Child(p, "editDest2")->text() + "," + Child(p, "editDest3")->text(),
-                 Q("5,,100"));
-        QCOMPARE(Child(p, "editRetry")->text(), Q("3"));
-        QCOMPARE(Child<QComboBox>(p, "comboNotify")->currentText(), Q("10分"));
+    // The window reads TQ-150-RZ with the analog input page in its input
+    // pane (AI1 to AI3), and its OK writes the page: "SE" with a blank
+    // chattering filter, then "SLEP"; a refused value first, with nothing sent.
+    void readAndWindowWrite_data() {
+        QTest::addColumn<bool>("remote");
+        QTest::newRow("direct") << false;
+        QTest::newRow("remote") << true;
+    }
+    void readAndWindowWrite() {
+        QFETCH(bool, remote);
+        CSetPirno* w = Open(UnitScenario(remote), remote);
+        QVERIFY(w);
+        std::vector<std::string> reads = {"SK", "SY", "MR1006", "MR0CB1", "MR0D05"};
+        if (!remote) reads.insert(reads.begin(), "GJ");
+        QCOMPARE(Frames(), reads);
+        CSetPirnoInAnalog* p = w->InAnalog();
+        QVERIFY(p->isVisibleTo(w) && !w->InDigital()->isVisibleTo(w) && w->OutDigital()->isVisibleTo(w));
+        for (int i = 1; i <= 5; ++i)
+            QCOMPARE(Child<QWidget>(p, qPrintable(QStringLiteral("buttonAi%1").arg(i)))->isVisibleTo(w), i <= 3);
+        QVERIFY(!Child<QWidget>(p, "checkReset")->isVisibleTo(w));
+        QCOMPARE(Child(p, "editDest1")->text() + "," + Child(p, "editDest2")->text(), Q("10,"));
+        QCOMPARE(Child(p, "editRetry")->text(), Q("1"));
+        QCOMPARE(Child<QComboBox>(p, "comboNotify")->currentText(), Q("10秒"));
         QCOMPARE(Child<QComboBox>(p, "comboSleepInterval")->currentText(), Q("1時間"));
-        QCOMPARE(Child<QComboBox>(p, "comboCommandWait")->currentText(), Q("10秒"));
-        QVERIFY(!Child<QCheckBox>(p, "checkSleep")->isChecked() && !Child<QWidget>(p, "editWakeup")->isEnabled());
+        QVERIFY(!Child<QWidget>(p, "editWakeup")->isEnabled());
         Child<QCheckBox>(p, "checkSleep")->setChecked(true);  // however the box changes
         QVERIFY(Child<QWidget>(p, "editWakeup")->isEnabled() && Child<QWidget>(p, "labelCommandWait")->isEnabled());
         const std::pair<const char*, const char*> names[] = {
@@ -247,40 +302,50 @@ private slots:
             {"editWakeup", TXT_WAKEUP_NODE}, {"buttonAi2", "AI2の設定"}};
         for (const auto& [name, label] : names) QCOMPARE(Child<QWidget>(p, name)->accessibleName(), Q(label));
 
-        // On the window's write worker: the first refused value, then a valid form.
-        auto validate = [p] {
-            std::atomic<int> result{-1};
-            std::thread worker([&] { result = p->Validate() ? 1 : 0; });
-            const bool ended = QTest::qWaitFor([&] { return result.load() != -1; }, 3000);
-            worker.join();
-            return ended ? result.load() : -1;
-        };
         Child(p, "editWakeup")->setText(Q("255"));
-        QCOMPARE(validate(), 0);
+        Click(w, "okButton");
+        QVERIFY(QTest::qWaitFor([&] { return !m_messages.empty() && !w->IsWriteRunning(); }, 3000));
         QCOMPARE(m_messages, std::vector<QString>{Q(MSG_WAKEUP_RANGE)});
-        Child(p, "editWakeup")->setText(Q("254"));
+        QCOMPARE(Frames().size(), reads.size());
+
+        const rzsim::DeviceState before = m_sim->State(m_node);
+        Child(p, "editWakeup")->setText(Q("9"));
         Child(p, "editDest1")->clear();
-        QCOMPARE(validate(), 1);
-        QCOMPARE((std::vector<int>{s.m_anDestNode[0], s.m_anDestNode[1], s.m_nSleepCode, s.m_nWakeupNode,
-                                   s.m_aChannel[0].m_nInputRange}),
-                 (std::vector<int>{100, 0, 6, 254, 0}));
+        Child(p, "editDest3")->setText(Q("100"));  // packed into the first slot, written as 64
+        Child<QComboBox>(p, "comboCommandWait")->setCurrentIndex(2);
+        m_messages.clear();
+        Click(w, "okButton");
+        QVERIFY(QTest::qWaitFor([w] { return !w->isVisible(); }, 6000) && w->result() == QDialog::Accepted);
+        rzsim::DeviceState expected = before;
+        expected.fields["sk"] = "'64000000 !";
+        expected.fields["sy"] = "&09\"";
+        expected.fields["mem.0D0"] = "0000000000";  // the digital output page writes what it read
+        expected.fields["mem.0CB"] = "00";
+        QTRY_COMPARE_WITH_TIMEOUT(m_sim->State(m_node).resetCount, 1, 3000);
+        QCOMPARE(m_sim->State(m_node).fields, expected.fields);
+        const std::vector<std::string> written = FramesAfter(reads.size());
+        QCOMPARE(std::vector<std::string>(written.begin(), written.begin() + 2),
+                 (std::vector<std::string>{"SE'64000000 !", "SLEP&09\""}));  // a blank at position 11
     }
 
-    // TQ-150-RZ: AI1 to AI3; a fetch, edit and OK change exactly the
-    // channel's state on the device, with AR, TC, AL, TF in that order.
+    // A fetch, edit and OK change exactly the channel's state on the unit,
+    // with AR, TC, AL, TF in that order; meanwhile the window shows it is
+    // busy and refuses its OK and Cancel; the channel writes are no window
+    // write (no reset when the window closes).
     void channelFetchEditOk() {
-        StartPage("set 0 aj.1 \"# \"\n");
-        for (int i = 1; i <= 5; ++i) {
-            const QString name = QStringLiteral("buttonAi%1").arg(i);
-            QCOMPARE(m_page->findChild<QPushButton*>(name)->isVisibleTo(m_page.get()), i <= 3);
-        }
-        QVERIFY(!Child<QWidget>(m_page.get(), "checkReset")->isVisibleTo(m_page.get()));
+        CSetPirno* w = Open(UnitScenario(false), false);
+        QVERIFY(w);
+        const std::size_t reads = Frames().size();
         const rzsim::DeviceState before = m_sim->State(0);
-        QSignalSpy busy(m_page.get(), &CSetPirnoInAnalog::channelBusyChanged);
-        m_inDialog = [this](CSetPirnoInAnalogAI* dlg) {
+        m_inDialog = [this, w](CSetPirnoInAnalogAI* dlg) {
             QCOMPARE(dlg->Channel(), 1);
             QCOMPARE(Child<QComboBox>(dlg, "comboInputRange")->currentText(), Q("±30V"));
-            QVERIFY(m_page->IsChannelBusy() && !m_page->FetchChannel(0));  // one sequence at a time
+            // One sequence at a time; the window shows it is busy.
+            QVERIFY(w->InAnalog()->IsChannelBusy() && !w->InAnalog()->FetchChannel(0));
+            QVERIFY(Child<QProgressBar>(w, "progressBar")->isVisible() && !Child<QLabel>(w, "statusLine")->isVisible());
+            QVERIFY(!Child<QWidget>(w, "okButton")->isEnabled() && !Child<QWidget>(w, "cancelButton")->isEnabled());
+            w->reject();
+            QVERIFY(w->isVisible());
             Child<QComboBox>(dlg, "comboInputRange")->setCurrentIndex(2);
             Type(dlg, "editLedLow", "-5");
             Type(dlg, "editLedHigh", "5");
@@ -293,60 +358,68 @@ private slots:
             Type(dlg, "editTempHigh", "200.5");
             Child<QPushButton>(dlg, "okButton")->click();
         };
-        QVERIFY(PressAndSettle("buttonAi2"));
+        QVERIFY(PressAndSettle(w, "buttonAi2"));
         QCOMPARE(m_dialogs, 1);
-        QCOMPARE(Frames(), (std::vector<std::string>{"00AJ!", "00AK!", "00TJ!", "00AR!&", "00TC!\"&", "00AL!(C0003FFF",
-                                                     "00TF!#FF9C07D5"}));
+        QCOMPARE(FramesAfter(reads),
+                 (std::vector<std::string>{"AJ!", "AK!", "TJ!", "AR!&", "TC!\"&", "AL!(C0003FFF", "TF!#FF9C07D5"}));
         rzsim::DeviceState expected = before;
         expected.fields["aj.1"] = "& ";
         expected.fields["ak.1"] = "(C0003FFF";
         expected.fields["tj.1"] = "\"&#FF9C07D5";
         QCOMPARE(m_sim->State(0).fields, expected.fields);
-        QCOMPARE(busy.size(), 2);  // busy from the press until the last command
         QVERIFY(m_messages.empty());
+        QVERIFY(Child<QWidget>(w, "okButton")->isEnabled() && Child<QLabel>(w, "statusLine")->isVisible());
+        Click(w, "cancelButton");
+        QVERIFY(!w->isVisible() && !w->SettingsWritten());
+        QCOMPARE(Frames().size(), reads + 7);
     }
 
-    // Cancel in the dialog sends nothing; the buttons take the next press.
-    void channelCancelSendsNothing() {
-        StartPage("");
+    // Cancel in the dialog sends nothing, and the next press works; while
+    // the window's write runs the buttons are refused.
+    void channelCancelAndWriteRefusal() {
+        CSetPirno* w = Open(UnitScenario(false, "fault U delay SE 600\n"), false);
+        QVERIFY(w);
+        const std::size_t reads = Frames().size();
         m_inDialog = [](CSetPirnoInAnalogAI* dlg) { Child<QPushButton>(dlg, "cancelButton")->click(); };
-        QVERIFY(PressAndSettle("buttonAi3"));
-        QCOMPARE(Frames(), (std::vector<std::string>{"00AJ\"", "00AK\"", "00TJ\""}));
-        // While the window writes, the buttons are refused.
-        m_page->SetWriteRunningQuery([] { return true; });
-        QVERIFY(!m_page->FetchChannel(0));
-        m_page->SetWriteRunningQuery([] { return false; });
-        QVERIFY(PressAndSettle("buttonAi1"));
+        QVERIFY(PressAndSettle(w, "buttonAi3"));
+        QVERIFY(PressAndSettle(w, "buttonAi1"));
         QCOMPARE(m_dialogs, 2);
-        QCOMPARE(Frames().size(), size_t(6));
+        QCOMPARE(FramesAfter(reads), (std::vector<std::string>{"AJ\"", "AK\"", "TJ\"", "AJ ", "AK ", "TJ "}));
+        Click(w, "okButton");
+        QVERIFY(w->IsWriteRunning());
+        QVERIFY(!w->InAnalog()->FetchChannel(0));
+        QVERIFY(QTest::qWaitFor([w] { return !w->isVisible(); }, 6000));
+        const std::vector<std::string> written = FramesAfter(reads + 6);
+        QCOMPARE(int(std::count_if(written.begin(), written.end(), [](const std::string& f) { return f[0] == 'A'; })), 0);
     }
 
     // "tj" comes after the time-out: the fetch message, never the dialog,
     // and the GUI thread runs on during the wait.
     void fetchTimesOut() {
-        StartPage("fault 0 delay TJ 1400\n");
+        CSetPirno* w = Open(UnitScenario(false, "fault U delay TJ 1400\n"), false);
+        QVERIFY(w);
         GuiStallMeter meter;
-        QVERIFY(PressAndSettle("buttonAi1"));
+        QVERIFY(PressAndSettle(w, "buttonAi1"));
         QCOMPARE(m_messages, std::vector<QString>{Q(MSG_CHANNEL_FETCH_FAILED)});
         QCOMPARE(nChannelCountdown.load(), CHANNEL_FETCH_FAILED);
         QTest::qWait(800);  // the late answer arrives in this window
         QVERIFY2(meter.Longest() < 100, qPrintable(QString::number(meter.Longest())));
         QCOMPARE(m_dialogs, 0);
-        QCOMPARE(Frames(), (std::vector<std::string>{"00AJ ", "00AK ", "00TJ "}));
+        QVERIFY(Child<QWidget>(w, "okButton")->isEnabled());
     }
 
     // A channel command without an answer: the time-out message, the rest
     // not sent, the GUI thread running on.
     void channelCommandTimesOut() {
-        StartPage("fault 0 noanswer TC\n");
+        CSetPirno* w = Open(UnitScenario(false, "fault U noanswer TC\n"), false);
+        QVERIFY(w);
+        const std::size_t reads = Frames().size();
         m_inDialog = [](CSetPirnoInAnalogAI* dlg) { Child<QPushButton>(dlg, "okButton")->click(); };
         GuiStallMeter meter;
-        QVERIFY(PressAndSettle("buttonAi1"));
+        QVERIFY(PressAndSettle(w, "buttonAi1"));
         QVERIFY2(meter.Longest() < 100, qPrintable(QString::number(meter.Longest())));
         QCOMPARE(m_messages, std::vector<QString>{Q(MSG_CHANNEL_TIMEOUT)});
-        const auto frames = Frames();
-        QCOMPARE(frames.size(), size_t(5));
-        QCOMPARE(frames[3].substr(0, 5) + frames[4].substr(0, 5), std::string("00AR 00TC "));
+        QCOMPARE(FramesAfter(reads), (std::vector<std::string>{"AJ ", "AK ", "TJ ", "AR  ", "TC  !"}));
     }
 };
 
