@@ -4,9 +4,11 @@
 // writes the page; the channel buttons fetch a channel, the dialog
 // "AIの設定" is driven like an operator would and its commands change
 // exactly the unit's channel state; Cancel, time-outs, the GUI thread
-// running on meanwhile, and one command sequence on the link at a time. The
+// running on meanwhile, and one command sequence on the link at a time; the
+// demonstration network's unit through the main window. The
 // dialog on its own: what it shows, the range change, leaving a threshold
 // field, Enter and Esc, OK's message and commands.
+#include "app/MainDlg.h"
 #include "forms/AnalogTexts.h"
 #include "forms/CommonTexts.h"
 #include "forms/IoUnitTexts.h"
@@ -19,6 +21,8 @@
 #include "iounit/SetPirnoOutDigital.h"
 #include "link/Catalogue.h"
 #include "link/DeviceLink.h"
+#include "settings/DeviceKinds.h"
+#include "settings/RegisterSettings.h"
 #include "settings/SetPirno.h"
 #include "settings/SettingsKinds.h"
 #include "tools/rzsim/Simulator.h"
@@ -420,6 +424,53 @@ private slots:
         QVERIFY2(meter.Longest() < 100, qPrintable(QString::number(meter.Longest())));
         QCOMPARE(m_messages, std::vector<QString>{Q(MSG_CHANNEL_TIMEOUT)});
         QCOMPARE(FramesAfter(reads), (std::vector<std::string>{"AJ ", "AK ", "TJ ", "AR  ", "TC  !"}));
+    }
+
+    // The demonstration network's TQ-150-RZ (node 8) through the main
+    // window: a channel written from its dialog, then the window's write,
+    // the reset, the link closed.
+    void demoNodeThroughMainWindow() {
+        ClearDeviceKinds();
+        RegisterSettingsWindows();
+        m_sim = std::make_unique<rzsim::Simulator>(rzsim::DefaultScenario());
+        const int port = m_sim->StartTcp();
+        QVERIFY(port > 0);
+        CKORVELT_RZsetDlg dlg(nullptr, [](std::vector<PortItem>* items) { return items->clear(), true; });
+        dlg.show();
+        Click(&dlg, "radioRemote");
+        Click(&dlg, "radioLan");
+        const std::pair<const char*, QString> fields[] = {
+            {"editAddress", "127.0.0.1"}, {"editPort", QString::number(port)}, {"editNode", "8"}, {"editTimeout", "5"}};
+        for (const auto& [name, text] : fields) Child(&dlg, name)->setText(text);
+        m_inDialog = [](CSetPirnoInAnalogAI* dlg) {
+            QCOMPARE(Child<QComboBox>(dlg, "comboInputRange")->currentText(), Q("±10V"));
+            QCOMPARE(Child(dlg, "editLedLow")->text(), Q("-5.00000"));
+            Child<QComboBox>(dlg, "comboLedCondition")->setCurrentIndex(0);
+            Child<QPushButton>(dlg, "okButton")->click();
+        };
+        int step = 0;
+        QTimer driver;  // the window runs modally inside the connect handler
+        connect(&driver, &QTimer::timeout, this, [&] {
+            auto* w = qobject_cast<CSetPirno*>(QApplication::activeModalWidget());
+            if (!w || w->IsWriteRunning() || w->InAnalog()->IsChannelBusy()) return;
+            if (step == 0) Click(w->InAnalog(), "buttonAi1");
+            if (step == 1) Child(w->InAnalog(), "editRetry")->setText(Q("4")), Click(w, "okButton");
+            ++step;
+        });
+        driver.start(20);
+        QTimer::singleShot(15000, this, [] {
+            while (auto* w = qobject_cast<QDialog*>(QApplication::activeModalWidget())) w->done(-2);
+        });
+        Click(&dlg, "buttonConnect");
+        QTRY_VERIFY_WITH_TIMEOUT(theLink.m_nState.load() == LINK_CLOSED && !QApplication::activeModalWidget(), 12000);
+        driver.stop();
+        QCOMPARE(step, 2);
+        QCOMPARE(m_dialogs, 1);
+        const rzsim::DeviceState unit = m_sim->State(8);
+        QCOMPARE(unit.fields.at("ak.0"), std::string(" C0003FFF"));
+        QCOMPARE(unit.fields.at("sk"), std::string("'0A000000 $"));
+        QCOMPARE(unit.resetCount, 1);
+        dlg.Shutdown();
     }
 };
 
