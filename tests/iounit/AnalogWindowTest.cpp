@@ -258,11 +258,9 @@ private slots:
         QCOMPARE(m_messages.size(), size_t(1));
         QCOMPARE(dlg.result(), int(QDialog::Accepted));
         QVERIFY(!dlg.isVisible());
-        const auto& cmds = dlg.Commands();
-        QCOMPARE(cmds[0], "AR\x22\x23" + T);  // AI3 on ±30V
-        QCOMPARE(cmds[1], "TC\"  " + T);
-        QCOMPARE(cmds[2], "AL\" 00007FFF" + T);
-        QCOMPARE(cmds[3], "TF\" 000A000A" + T);
+        // AI3 on ±30V; the high threshold 31 clamped to full scale.
+        QCOMPARE(dlg.Commands(), (std::array<std::string, 4>{"AR\x22\x23" + T, "TC\"  " + T, "AL\" 00007FFF" + T,
+                                                              "TF\" 000A000A" + T}));
 
         // Cancel (and the close box) ends without commands.
         CSetPirnoInAnalogAI other;
