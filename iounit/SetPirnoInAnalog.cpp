@@ -3,6 +3,7 @@
 #include "forms/IoUnitTexts.h"
 #include "forms/UiThread.h"
 #include "iounit/AnalogInput.h"
+#include "iounit/PageControls.h"
 #include "iounit/SetPirnoInAnalogAI.h"
 #include "link/Catalogue.h"
 #include "link/DeviceLink.h"
@@ -19,14 +20,6 @@
 namespace {
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 std::string S(const QString& s) { return s.toStdString(); }
-
-void FillList(QComboBox* list, const char* const* items, int count) {
-    list->clear();
-    for (int i = 0; i < count; ++i) list->addItem(QString::fromUtf8(items[i]));
-}
-
-// NO_CHOICE or an index outside the list shows no selection.
-void SelectIndex(QComboBox* list, int index) { list->setCurrentIndex(index >= 0 && index < list->count() ? index : -1); }
 }  // namespace
 
 CSetPirnoInAnalog::CSetPirnoInAnalog(QWidget* parent)

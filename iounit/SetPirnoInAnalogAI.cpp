@@ -2,29 +2,15 @@
 
 #include "forms/AnalogTexts.h"
 #include "forms/UiThread.h"
+#include "iounit/PageControls.h"
 #include "ui_SetPirnoInAnalogAI.h"
 
 #include <QKeyEvent>
 
 namespace {
 
-// The field value a radio pair's checked button stands for, or NO_CHOICE.
-int PairValue(const QAbstractButton* zero, const QAbstractButton* one) {
-    if (one->isChecked()) return 1;
-    if (zero->isChecked()) return 0;
-    return NO_CHOICE;
-}
-
-void SetPair(QButtonGroup* group, QAbstractButton* zero, QAbstractButton* one, int value) {
-    group->setExclusive(false);
-    zero->setChecked(value == 0);
-    one->setChecked(value == 1);
-    group->setExclusive(true);
-}
-
-void FillList(QComboBox* list, const char* const* items, int count) {
-    for (int i = 0; i < count; ++i) list->addItem(QString::fromUtf8(items[i]));
-}
+// A radio pair as the buttons for the field values 0 and 1.
+QList<QAbstractButton*> Pair(QAbstractButton* zero, QAbstractButton* one) { return {zero, one}; }
 
 QString Text(const std::string& utf8) { return QString::fromUtf8(utf8.c_str()); }
 
@@ -56,17 +42,17 @@ void CSetPirnoInAnalogAI::SetChannel(int channel, const AiChannelSettings& rec) 
     m_commands = {};
     const AiChannelForm f = AiFormFromSettings(rec);
     // 1. input range, then what follows from it
-    m_ui->comboInputRange->setCurrentIndex(f.inputRange);  // NO_CHOICE: nothing selected
+    SelectIndex(m_ui->comboInputRange, f.inputRange);  // NO_CHOICE: nothing selected
     OnRangeChanged();
     // 2. LED condition and both thresholds (shown by the range change)
-    m_ui->comboLedCondition->setCurrentIndex(f.ledCondition);
+    SelectIndex(m_ui->comboLedCondition, f.ledCondition);
     // 3. thermocouple type and the radio pairs
-    m_ui->comboTcType->setCurrentIndex(f.tcType);
-    SetPair(m_ui->groupColdJunction, m_ui->radioColdOff, m_ui->radioColdOn, f.coldJunction);
-    SetPair(m_ui->groupBurnoutDetect, m_ui->radioBurnoutOff, m_ui->radioBurnoutOn, f.burnoutDetect);
-    SetPair(m_ui->groupBurnoutOutput, m_ui->radioOutput800000, m_ui->radioOutput7FFFFF, f.burnoutOutput);
+    SelectIndex(m_ui->comboTcType, f.tcType);
+    CheckIndex(m_ui->groupColdJunction, Pair(m_ui->radioColdOff, m_ui->radioColdOn), f.coldJunction);
+    CheckIndex(m_ui->groupBurnoutDetect, Pair(m_ui->radioBurnoutOff, m_ui->radioBurnoutOn), f.burnoutDetect);
+    CheckIndex(m_ui->groupBurnoutOutput, Pair(m_ui->radioOutput800000, m_ui->radioOutput7FFFFF), f.burnoutOutput);
     // 4. scaling
-    m_ui->comboScaleRange->setCurrentIndex(f.scaleRange);
+    SelectIndex(m_ui->comboScaleRange, f.scaleRange);
     m_ui->editTempLow->setText(Text(f.tempLow));
     m_ui->editTempHigh->setText(Text(f.tempHigh));
 }
@@ -75,9 +61,9 @@ AiChannelForm CSetPirnoInAnalogAI::ReadFormValues() const {
     AiChannelForm f;
     f.inputRange = ListChoice(m_ui->comboInputRange->currentIndex(), AI_RANGE_COUNT);
     f.tcType = ListChoice(m_ui->comboTcType->currentIndex(), AI_TC_TYPE_COUNT);
-    f.coldJunction = PairValue(m_ui->radioColdOff, m_ui->radioColdOn);
-    f.burnoutDetect = PairValue(m_ui->radioBurnoutOff, m_ui->radioBurnoutOn);
-    f.burnoutOutput = PairValue(m_ui->radioOutput800000, m_ui->radioOutput7FFFFF);
+    f.coldJunction = CheckedIndex(Pair(m_ui->radioColdOff, m_ui->radioColdOn));
+    f.burnoutDetect = CheckedIndex(Pair(m_ui->radioBurnoutOff, m_ui->radioBurnoutOn));
+    f.burnoutOutput = CheckedIndex(Pair(m_ui->radioOutput800000, m_ui->radioOutput7FFFFF));
     f.scaleRange = ListChoice(m_ui->comboScaleRange->currentIndex(), AI_SCALE_RANGE_COUNT);
     f.tempLow = m_ui->editTempLow->text().toStdString();
     f.tempHigh = m_ui->editTempHigh->text().toStdString();
