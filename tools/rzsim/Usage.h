@@ -16,7 +16,7 @@ inline constexpr const char* kHelp =
     "Options:\n"
     "  --scenario FILE   devices, their settings and injected faults (default: the\n"
     "                    demonstration network of demo.sim: a LAN gateway and\n"
-    "                    three nodes)\n"
+    "                    the nodes behind it)\n"
     "  --tcp HOST:PORT   serves the attached device as a LAN gateway at HOST:PORT\n"
     "                    (port 0: a free port)\n"
     "  --pty             serves the attached device on a new pseudo-terminal\n"
