@@ -8,7 +8,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 start=$SECONDS
-bash scripts/deps.sh help2man lintian desktop-file-utils
+# CPack finds the libraries the programs need with dpkg-shlibdeps and file.
+bash scripts/deps.sh dpkg-dev file help2man lintian desktop-file-utils
 BUILD_DIR=${BUILD_DIR:-build}
 
 # Dates in the package (changelog, manual pages) are the last commit's.
