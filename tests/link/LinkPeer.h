@@ -1,40 +1,30 @@
-// The device end of a link under test: a socketpair, a pty master or an
+// The device end of a link under test: a stream pair end, a pty master or an
 // accepted TCP connection, read and written with deadlines.
 #pragma once
 
-#include <chrono>
-#include <cstring>
-#include <string>
+#include "tests/support/TestPlatform.h"
 
-#include <poll.h>
-#include <unistd.h>
+#include <chrono>
+#include <string>
 
 class LinkPeer {
 public:
-    explicit LinkPeer(int fd = -1) : m_fd(fd) {}
+    explicit LinkPeer(PeerSocket fd = kNoPeer) : m_fd(fd) {}
     ~LinkPeer() { CloseFd(); }
     LinkPeer(const LinkPeer&) = delete;
     LinkPeer& operator=(const LinkPeer&) = delete;
 
-    int fd() const { return m_fd; }
-    void Reset(int fd) {
+    PeerSocket fd() const { return m_fd; }
+    void Reset(PeerSocket fd) {
         CloseFd();
         m_fd = fd;
     }
     void CloseFd() {
-        if (m_fd >= 0) ::close(m_fd);
-        m_fd = -1;
+        if (m_fd != kNoPeer) PeerClose(m_fd);
+        m_fd = kNoPeer;
     }
 
-    bool Send(const std::string& bytes) {
-        std::size_t done = 0;
-        while (done < bytes.size()) {
-            ssize_t n = ::write(m_fd, bytes.data() + done, bytes.size() - done);
-            if (n <= 0) return false;
-            done += static_cast<std::size_t>(n);
-        }
-        return true;
-    }
+    bool Send(const std::string& bytes) { return PeerSendAll(m_fd, bytes.data(), static_cast<int>(bytes.size())); }
 
     // Reads one frame up to and including 0xC8; "" at the deadline.
     std::string ReadFrame(int timeoutMs = 2000) {
@@ -49,11 +39,9 @@ public:
             auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
                             .count();
             if (left <= 0) return "";
-            pollfd p{m_fd, POLLIN, 0};
-            if (::poll(&p, 1, static_cast<int>(left)) <= 0) continue;
             char buf[256];
-            ssize_t n = ::read(m_fd, buf, sizeof buf);
-            if (n <= 0) return "";
+            const int n = PeerRecv(m_fd, buf, sizeof buf, static_cast<int>(left));
+            if (n < 0) return "";
             m_pending.append(buf, static_cast<std::size_t>(n));
         }
     }
@@ -61,12 +49,12 @@ public:
     // True when nothing arrives within ms.
     bool Quiet(int ms) {
         if (!m_pending.empty()) return false;
-        pollfd p{m_fd, POLLIN, 0};
-        return ::poll(&p, 1, ms) == 0;
+        char buf[1];
+        return PeerRecv(m_fd, buf, 0, ms) == 0;  // a read of no bytes only waits
     }
 
 private:
-    int m_fd;
+    PeerSocket m_fd;
     std::string m_pending;
 };
 

@@ -4,12 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
+#ifndef _WIN32
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <stdlib.h>
-#include <sys/socket.h>
-#include <termios.h>
+#endif
 
 #include <atomic>
 #include <chrono>
@@ -63,10 +61,10 @@ protected:
         theLink.m_nNode = 0;
     }
 
-    // Opens theLink over a socketpair; the peer gets the other end.
+    // Opens theLink over a stream pair; the peer gets the other end.
     void OpenPair() {
-        int sv[2];
-        ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, sv), 0);
+        PeerSocket sv[2];
+        ASSERT_TRUE(MakeStreamPair(&sv[0], &sv[1]));
         peer.Reset(sv[1]);
         ASSERT_EQ(theLink.OpenTransport(MakeFdTransport(sv[0], true)), 0);
         ASSERT_EQ(theLink.m_nState.load(), LINK_OPEN);
@@ -199,8 +197,8 @@ TEST_F(LinkTest, OverlongRepliesAreDroppedAndTheNextOneIsIntact) {
 }
 
 TEST_F(LinkTest, OpenDrainsWhatTheDeviceSentBefore) {
-    int sv[2];
-    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, sv), 0);
+    PeerSocket sv[2];
+    ASSERT_TRUE(MakeStreamPair(&sv[0], &sv[1]));
     peer.Reset(sv[1]);
     peer.Send("garbage\xC8half-a-rep");
     ASSERT_EQ(theLink.OpenTransport(MakeFdTransport(sv[0], true)), 0);
@@ -211,13 +209,13 @@ TEST_F(LinkTest, OpenDrainsWhatTheDeviceSentBefore) {
 }
 
 TEST_F(LinkTest, OpenEndsEvenWhenTheDeviceNeverFallsSilent) {
-    int sv[2];
-    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, sv), 0);
+    PeerSocket sv[2];
+    ASSERT_TRUE(MakeStreamPair(&sv[0], &sv[1]));
     peer.Reset(sv[1]);
     std::atomic<bool> stop{false};
     std::thread chatter([&] {
         while (!stop) {
-            if (::send(sv[1], "zz", 2, MSG_NOSIGNAL | MSG_DONTWAIT) < 0 && errno != EAGAIN) break;
+            if (!PeerSendNoWait(sv[1], "zz", 2)) break;
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
     });
@@ -246,9 +244,9 @@ TEST_F(LinkTest, PeerCloseIsDisconnectedAndEndsAWaitAtOnce) {
 
 TEST_F(LinkTest, ClosedMissingAndDoubleOpenedLinks) {
     theLink.m_nMode = LINK_SERIAL;
-    theLink.m_strComPort = "/dev/does-not-exist-rz";
+    theLink.m_strComPort = kMissingSerialPort;
     EXPECT_EQ(theLink.Open(), -1);
-    EXPECT_EQ(theLink.m_nError.load(), ENOENT);  // the platform's own error number
+    EXPECT_EQ(theLink.m_nError.load(), kMissingSerialPortError);  // the platform's own error number
     EXPECT_EQ(theLink.m_nState.load(), LINK_CLOSED);
     EXPECT_EQ(theLink.SendCommand("MD\xC8"), -1);
     EXPECT_EQ(theLink.m_nError.load(), LINK_E_NOT_OPEN);
@@ -259,9 +257,9 @@ TEST_F(LinkTest, ClosedMissingAndDoubleOpenedLinks) {
     OpenPair();
     EXPECT_EQ(theLink.Open(), -1);
     EXPECT_EQ(theLink.m_nError.load(), LINK_E_ALREADY_OPEN);
-    int sv[2];
-    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, sv), 0);
-    ::close(sv[1]);
+    PeerSocket sv[2];
+    ASSERT_TRUE(MakeStreamPair(&sv[0], &sv[1]));
+    PeerClose(sv[1]);
     EXPECT_EQ(theLink.OpenTransport(MakeFdTransport(sv[0], true)), -1);
     EXPECT_EQ(theLink.m_nError.load(), LINK_E_ALREADY_OPEN);
     // The open link is undisturbed.
@@ -288,29 +286,23 @@ TEST_F(LinkTest, ConcurrentClosesCloseOnceAndWakeTheWaiter) {
 }
 
 TEST_F(LinkTest, TcpLoopbackExchangeAndRefusal) {
-    int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-    ASSERT_GE(listener, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-    ASSERT_EQ(::listen(listener, 1), 0);
-    socklen_t alen = sizeof addr;
-    ::getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &alen);
-    const std::string port = std::to_string(ntohs(addr.sin_port));
+    int portNumber = 0;
+    const PeerSocket listener = ListenLoopback(&portNumber);
+    ASSERT_NE(listener, kNoPeer);
+    const std::string port = std::to_string(portNumber);
 
     theLink.m_nMode = LINK_TCP;
     theLink.m_strHost = "127.0.0.1";
     theLink.m_strPort = port;
     ASSERT_EQ(theLink.Open(), 0);
-    peer.Reset(::accept(listener, nullptr, nullptr));
+    peer.Reset(AcceptPeer(listener, 2000));
     theLink.m_nNode = 3;
     ASSERT_EQ(theLink.SendCommand("MD\xC8"), 0);
     EXPECT_EQ(peer.ReadFrame(), "03MD\xC8");
     peer.Send(Frame("03md !/"));
     EXPECT_EQ(theLink.WaitReplies(2), 1);
     theLink.Close();
-    ::close(listener);
+    PeerClose(listener);
 
     // Nobody listens there any more: refused, reported as "cannot connect".
     const auto t0 = Clock::now();
@@ -327,6 +319,8 @@ TEST_F(LinkTest, TcpLoopbackExchangeAndRefusal) {
     theLink.m_nMode = LINK_SERIAL;
 }
 
+#ifndef _WIN32
+// Needs a pseudo-terminal: Linux only.
 TEST_F(LinkTest, SerialPortIsRawAndExclusive) {
     int master = posix_openpt(O_RDWR | O_NOCTTY);
     ASSERT_GE(master, 0);
@@ -365,5 +359,12 @@ TEST(LinkLost, Predicate) {
     for (int e : {0, LINK_E_TIMEOUT, LINK_E_NOT_OPEN, LINK_E_REPLY_TOO_LONG, EAGAIN, ENOENT})
         EXPECT_FALSE(IsLinkLostError(e)) << e;
 }
+#else
+TEST(LinkLost, Predicate) {
+    // 10054: the connection was reset; 22: the USB serial adapter was pulled.
+    for (int e : {10054, 10053, 22, 1167, LINK_E_DISCONNECTED}) EXPECT_TRUE(IsLinkLostError(e)) << e;
+    for (int e : {0, LINK_E_TIMEOUT, LINK_E_NOT_OPEN, LINK_E_REPLY_TOO_LONG, 10035, 2}) EXPECT_FALSE(IsLinkLostError(e)) << e;
+}
+#endif
 
 }  // namespace

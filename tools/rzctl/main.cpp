@@ -5,6 +5,7 @@
 //     search [--seconds S]   one line per node answering "SN"
 //     raw TEXT               sends TEXT (\xHH escapes allowed) and prints replies
 //   rzctl group-file show FILE
+//   rzctl --version
 //
 // Exit status: 0 success, 1 no answer in time (or a bad settings file),
 // 2 connection or usage error.
@@ -83,6 +84,10 @@ int ConnectionError(const char* what) {
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() == 1 && args[0] == "--version") {
+        std::cout << "rzctl " RZ_VERSION_TEXT "\n";
+        return kExitOk;
+    }
     if (args.size() == 3 && args[0] == "group-file" && args[1] == "show")
         return RunGroupFileShow(args[2], std::cout, std::cerr);
 
