@@ -9,9 +9,10 @@ set(CMAKE_C_COMPILER ${RZ_MINGW_TRIPLE}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${RZ_MINGW_TRIPLE}-g++-posix)
 set(CMAKE_RC_COMPILER ${RZ_MINGW_TRIPLE}-windres)
 
-# Libraries and headers of the target only; programs (code generators) of the
-# build machine.
-set(CMAKE_FIND_ROOT_PATH /usr/${RZ_MINGW_TRIPLE})
+# Libraries and headers of the target only (the MinGW-w64 folder and any
+# given with -DCMAKE_FIND_ROOT_PATH, such as Qt for Windows); programs (code
+# generators) of the build machine.
+list(APPEND CMAKE_FIND_ROOT_PATH /usr/${RZ_MINGW_TRIPLE})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
