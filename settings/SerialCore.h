@@ -8,10 +8,6 @@
 #include "settings/RelaySettings.h"
 #include "settings/SettingsCore.h"
 
-// A list or radio group without a selection is NO_CHOICE: the device sent a
-// value outside the group, and the form shows nothing.
-constexpr int NO_CHOICE = -1;
-
 // The form as plain values. Choice fields are the zero-based position of the
 // selected entry or radio button (order as on the form).
 struct SerialFormValues {

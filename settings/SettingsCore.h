@@ -10,6 +10,11 @@
 // node number is 1..254.
 std::string FormatSettingsTitle(const std::string& modelName, int targetNode, int groupNodeNumber);
 
+// A list, radio group or table row without a selection is NO_CHOICE: the
+// device sent a value outside the group, and the form shows nothing. A choice
+// left that way writes back the value the device reported.
+constexpr int NO_CHOICE = -1;
+
 // "UID : %08X".
 std::string FormatStatusLine(unsigned uid);
 

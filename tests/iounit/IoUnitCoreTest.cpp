@@ -1,0 +1,327 @@
+// The I/O unit pages without the toolkit: every command's bytes, the reply
+// handler's routing (what counts, what is stored, per model), the
+// conversions between analog codes and field texts, and each page's
+// validation (order of the checks, exact messages, values collected, and a
+// choice without a selection writing back the device's value).
+#include "forms/IoUnitTexts.h"
+#include "iounit/IoUnitCore.h"
+#include "link/Catalogue.h"
+#include "wireless/WirelessGroup.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+const std::string T(1, static_cast<char>(REPLY_TERMINATOR));
+
+const unsigned char* U(const std::string& s) { return reinterpret_cast<const unsigned char*>(s.data()); }
+
+std::string Msg(const char* message) { return message ? message : "(valid)"; }
+
+std::vector<int> Values(const DigitalInputSettings& s) {
+    return {s.m_anDestNode[0], s.m_anDestNode[1], s.m_anDestNode[2], s.m_anDestNode[3], s.m_nRetryCount,
+            s.m_nNotifyInterval, s.m_nResetRequest, s.m_nSleepCode, s.m_nCommandWait, s.m_nWakeupNode,
+            s.m_nChatterFilter, s.m_nExtensionMask};
+}
+
+// Every record a reply may change, as one list of numbers.
+std::vector<int> AllRecords() {
+    std::vector<int> v = Values(TheDigitalInputSettings());
+    for (const DoChannelSettings& d : theDigitalOutputs) v.insert(v.end(), {d.m_nMode, d.m_nOneShotTime});
+    for (const AoChannelSettings& a : theAnalogOutputs)
+        v.insert(v.end(), {a.m_nRange, a.m_nInitialValue, a.m_nLedLow, a.m_nLedHigh, a.m_nLedCondition});
+    v.insert(v.end(), {theWirelessGroup.nodeNumber, theWirelessGroup.channel});
+    return v;
+}
+
+void ClearRecords() {
+    theLink.ClearSettings();
+    for (DoChannelSettings& d : theDigitalOutputs) d = {};
+    for (AoChannelSettings& a : theAnalogOutputs) a = {};
+    theWirelessGroup = WirelessGroupRecord{};
+}
+
+TEST(IoUnitCommands, Bytes) {
+    NotifyParams notify{{5, 0x64, 0, 0}, 3, 2, 7};
+    SleepParams sleepOn{6, 254, 2};
+    DigitalInputSettings di{};
+    di.m_nExtensionMask = 0x1C;
+    di.m_nResetRequest = 1;
+    DoChannelSettings dout[5] = {{DO_MODE_STARTUP_ON, 0}, {DO_MODE_ONE_SHOT, 50}, {}, {}, {}};
+    AoChannelSettings ao[5] = {{0, 0x3FFF, 0x8000, 0x7FFF, 1}, {1, 0x8000, 0x0010, 0x0100, 0}, {}, {7, 0, 0, 0, 0}, {}};
+    const struct {
+        std::vector<std::string> built, expected;
+    } rows[] = {
+        {{BuildNotifyCommand(notify)}, {"SE'05640000\"'" + T}},
+        // A value whose character would end the frame goes out as 0.
+        {{BuildNotifyCommand(NotifyParams{{0x1FE, 0, 0, 0}, -0x24, 0xA8, 0})}, {"SE$FE000000  " + T}},
+        {{BuildSleepCommand(SleepParams{}), BuildSleepCommand(sleepOn)}, {"SLEP 00 " + T, "SLEP&FE\"" + T}},
+        {DigitalInputReadCommands(), {"SK" + T, "SY" + T, "MR0C91" + T, "MR0CC1" + T}},
+        {{DigitalInputWriteCommands(di)[2], DigitalInputWriteCommands(di)[3]}, {"MW0C911C" + T, "MW0CC101" + T}},
+        {DigitalOutputReadCommands(), {"MR0CB1" + T, "MR0D05" + T}},
+        {DigitalOutputWriteCommands(dout), {"MW0CB101" + T, "MW0D050032000000" + T}},
+        {AnalogOutputReadCommands(3), {"MR19C5" + T, "MR1A4A" + T, "AK " + T, "AK!" + T, "AK\"" + T}},
+        // Five ranges and initial values (low byte first) whatever the
+        // count; one threshold command per present output.
+        {AnalogOutputWriteCommands(ao, 2),
+         {"MW19C50001000700" + T, "MW1A4AFF3F0080000000000000" + T, "AL (80007FFF" + T, "AL! 00100100" + T}},
+        {{BuildResetCommand()}, {"RSET/" + T}},
+    };
+    for (const auto& r : rows) EXPECT_EQ(r.built, r.expected);
+}
+
+TEST(IoUnitPages, OrderByModel) {
+    using P = IoUnitPage;
+    const std::pair<int, std::vector<P>> rows[] = {
+        {1, {P::DigitalOutput}},  {2, {P::DigitalInput}},        {3, {P::DigitalInput, P::DigitalOutput}},
+        {4, {P::DigitalInput, P::DigitalOutput}}, {8, {P::AnalogInput, P::DigitalOutput}},
+        {9, {P::DigitalInput, P::AnalogOutput}}, {0, {}}, {13, {}},
+    };
+    for (const auto& [model, pages] : rows) EXPECT_EQ(IoUnitPages(model), pages) << model;
+}
+
+// Which answers count and what each stores, per model. expect applies the
+// changes the answer must make to the records (nothing: the records stay).
+TEST(IoUnitReplyHandler, Routing) {
+    using Records = std::vector<int>;
+    // Offsets in AllRecords(): DI fields 0..11, DO 12.., AO 22.., group 47..
+    auto di = [](int field, int v) { return [=](Records& r) { r[field] = v; }; };
+    auto dout = [](std::vector<int> modes, std::vector<int> times) {
+        return [=](Records& r) {
+            for (int k = 0; k < 5; ++k) {
+                if (!modes.empty()) r[12 + 2 * k] = modes[k];
+                if (!times.empty()) r[13 + 2 * k] = times[k];
+            }
+        };
+    };
+    auto ao = [](int channel, int field, int v) { return [=](Records& r) { r[22 + 5 * channel + field] = v; }; };
+    auto all = [](std::vector<std::function<void(Records&)>> fs) {
+        return [=](Records& r) { for (auto& f : fs) f(r); };
+    };
+    const std::function<void(Records&)> none = [](Records&) {};
+    const struct {
+        int model;
+        std::string reply;
+        int counted;
+        std::function<void(Records&)> expect;
+    } rows[] = {
+        {3, "sk&050A00FE\"'" + T, 1, all({di(0, 5), di(1, 10), di(3, 254), di(5, 2), di(10, 2), di(4, 7)})},
+        {9, "sk#01000000  " + T, 1, all({di(0, 1), di(5, -1)})},  // interval below its list stored as is
+        {3, "sk&050A00FE\"" + T, 1, none},                            // 13 bytes: counted, nothing stored
+        {8, "sk&050A00FE\"'" + T, 1, none},                           // TQ-150-RZ: the analog input page's
+        {2, "sy&FE\"" + T, 1, all({di(7, 6), di(9, 254), di(8, 2)})},
+        {8, "sy&FE\"" + T, 1, none},
+        {3, "mr0C9105" + T, 1, di(11, 5)},
+        {3, "mr0c9105" + T, 1, di(11, 5)},   // hex echo in either case
+        {3, "mr0CC101" + T, 1, di(6, 1)},
+        {3, "mr0C9205" + T, 1, none},        // count digit not the one asked for
+        {3, "mr0C91051" + T, 1, none},       // known address, wrong length
+        {3, "mr01A60080AB123456" + T, 0, none},  // unknown address: not counted
+        {3, "mr0C" + T, 0, none},
+        {4, "mr0CB105" + T, 1, dout({1, 0, 1, 0, 0}, {})},
+        {4, "mr0D05000A00FF00" + T, 1, dout({0, 2, 0, 2, 0}, {0, 10, 0, 255, 0})},
+        {4, "mr0D04000A00FF00" + T, 1, none},  // count digit not the one asked for
+        {9, "mr19C50001000000" + T, 1, all({ao(1, 0, 1)})},
+        {9, "mr1A4AFF3F0080000000000000" + T, 1, all({ao(0, 1, 0x3FFF), ao(1, 1, 0x8000)})},
+        {9, "mr1A4AFF3F008000000000000" + T, 1, none},
+        {8, "mr1006000102030405" + T, 1, none},  // the analog input page's
+        {9, "ak!(8000FFFF" + T, 1, all({ao(1, 4, 1), ao(1, 2, 0x8000), ao(1, 3, 0xFFFF)})},
+        {9, "ak% 00010002" + T, 1, none},  // channel 5: no such output
+        {9, "ak!(8000FFF" + T, 1, none},
+        {3, "ak!(8000FFFF" + T, 1, none},  // no analog outputs: counted, dropped
+        {8, "ak!(8000FFFF" + T, 1, none},  // analog inputs: the analog input page's
+        {9, "aj! " + T, 1, none},
+        {8, "tj! ! 000003E8" + T, 1, none},
+        {3, "gj! 0012ABCD05 " + T, 1, all({[](Records& r) { r[47] = 5, r[48] = 1; }})},
+        {3, "gj! 0012ABCD05" + T, 1, none},
+        {3, "gi!" + std::string(1, 0x21) + "!" + T, 0, none},  // device error answer: not counted
+    };
+    for (const auto& row : rows) {
+        ClearRecords();
+        theLink.m_nModelCode = row.model;
+        Records expected = AllRecords();
+        row.expect(expected);
+        EXPECT_EQ(IoUnitReplyHandler(nullptr, U(row.reply), int(row.reply.size())), row.counted) << row.reply;
+        EXPECT_EQ(AllRecords(), expected) << row.model << " " << row.reply;
+    }
+    // Acknowledgements count at any length; other letters and short answers do not.
+    for (const char* ack : {"al", "ap", "ar", "mw0C91", "rs", "se", "sl", "tc", "tf"})
+        EXPECT_EQ(IoUnitReplyHandler(nullptr, U(ack + T), int(std::string(ack).size()) + 1), 1) << ack;
+    for (const std::string& other : {"zz" + T, "sj" + T, "s" + T})
+        EXPECT_EQ(IoUnitReplyHandler(nullptr, U(other), int(other.size())), 0) << other;
+    theLink.m_nModelCode = 0;
+}
+
+TEST(AnalogOutputConversions, CodesAndTexts) {
+    const struct {
+        long code;
+        int range;
+        std::string text;
+    } shown[] = {
+        {0x3FFF, AO_RANGE_VOLTAGE, "4.99985"}, {0x3FFF, AO_RANGE_CURRENT, " 10.000"},
+        {0x8000, AO_RANGE_VOLTAGE, "-10.00000"}, {0x7FFF, AO_RANGE_CURRENT, " 20.000"},
+        {0x7FFF, NO_CHOICE, "10.00000"},  // no range chosen: the voltage scale
+        {0x10000, AO_RANGE_VOLTAGE, ""},
+    };
+    for (const auto& s : shown) EXPECT_EQ(FormatAoCode(s.code, s.range), s.text) << s.code;
+    const struct {
+        std::string text;
+        int range;
+        long code;
+    } typed[] = {
+        {"5", AO_RANGE_VOLTAGE, 0x3FFF},       {"25", AO_RANGE_CURRENT, 0x7FFF},
+        {"-10", AO_RANGE_VOLTAGE, 0x8000},     {" 3276.8 ", AO_RANGE_VOLTAGE, 0x7FFF},
+        {"-3276.8", AO_RANGE_CURRENT, 0x8000}, {"-0.001", AO_RANGE_VOLTAGE, 0xFFFD},
+        {"5V", AO_RANGE_VOLTAGE, 0x3FFF},      {"+1", AO_RANGE_VOLTAGE, 3276},
+        {".5e1", AO_RANGE_VOLTAGE, 0x3FFF},    {"0x10", AO_RANGE_VOLTAGE, 0},
+        // No number, NaN and infinity read as 0.
+        {"nan", AO_RANGE_VOLTAGE, 0}, {"-inf", AO_RANGE_CURRENT, 0}, {"1e999", AO_RANGE_VOLTAGE, 0},
+        {"abc", AO_RANGE_VOLTAGE, 0}, {"--5", AO_RANGE_VOLTAGE, 0},  {"", AO_RANGE_CURRENT, 0},
+    };
+    for (const auto& t : typed) EXPECT_EQ(AoCodeFromText(t.text, t.range), t.code) << t.text;
+    // A shown value typed back gives its code again.
+    EXPECT_EQ(AoCodeFromText(FormatAoCode(0x3FFF, AO_RANGE_VOLTAGE), AO_RANGE_VOLTAGE), 0x3FFF);
+}
+
+TEST(DigitalInputForm, ShownFromSettings) {
+    DigitalInputSettings s{{5, 0, 254, 0}, 3, 11, 1, 0, 2, 0, 12, 0x12};
+    DigitalInputFormValues f = DigitalInputFormFromSettings(s);
+    EXPECT_EQ((std::vector<std::string>{f.notify.destNode[0], f.notify.destNode[1], f.notify.destNode[2], f.notify.retryCount,
+                                        f.sleep.wakeupNode}),
+              (std::vector<std::string>{"5", "", "254", "3", "0"}));
+    EXPECT_EQ((std::vector<int>{f.notify.notifyInterval, f.chatterFilter, f.sleep.enabled, f.sleep.sleepInterval,
+                                f.sleep.commandWait, f.resetRequest, f.extensionEnabled, f.di[0], f.di[1], f.di[4]}),
+              (std::vector<int>{11, 12, 0, SLEEP_INTERVAL_WHEN_OFF, 2, 1, 1, 0, 1, 1}));
+    // Values outside their lists select nothing.
+    DigitalInputSettings odd{{}, 0, -1, 2, 11, 3, 7, 13, 0};
+    f = DigitalInputFormFromSettings(odd);
+    EXPECT_EQ((std::vector<int>{f.notify.notifyInterval, f.chatterFilter, f.sleep.enabled, f.sleep.sleepInterval,
+                                f.sleep.commandWait, f.resetRequest}),
+              (std::vector<int>{NO_CHOICE, NO_CHOICE, 1, NO_CHOICE, NO_CHOICE, 0}));
+    // Shown and collected again, every value comes back, those without a
+    // selection included.
+    for (const DigitalInputSettings& device : {DigitalInputSettings{{5, 254, 0, 0}, 3, 11, 1, 0, 2, 0, 12, 0x12},
+                                               DigitalInputSettings{{1, 2, 3, 4}, 0, -1, 0, 11, 3, 7, 13, 1},
+                                               DigitalInputSettings{{}, 7, 12, 1, 10, 0, 1, -5, 0x1F}}) {
+        DigitalInputSettings out{};
+        EXPECT_EQ(ValidateDigitalInputForm(DigitalInputFormFromSettings(device), device, &out), nullptr);
+        EXPECT_EQ(Values(out), Values(device));
+    }
+}
+
+TEST(DigitalInputForm, Validation) {
+    DigitalInputFormValues base;
+    const std::string dest[4] = {"", " 5", "0", "9"};
+    for (int i = 0; i < 4; ++i) base.notify.destNode[i] = dest[i];
+    base.notify.retryCount = "3";
+    base.notify.notifyInterval = 2;
+    base.chatterFilter = 1;
+    base.extensionEnabled = true;
+    base.di[3] = base.di[4] = true;  // boxes hidden on a two-input model keep their bits
+    base.sleep = {true, 4, 1, "254"};
+    using F = DigitalInputFormValues;
+    const struct {
+        std::function<void(F&)> edit;
+        const char* message;
+        std::vector<int> stored;  // checked for valid forms
+    } rows[] = {
+        {[](F&) {}, nullptr, {5, 9, 0, 0, 3, 2, 0, 5, 1, 254, 1, 0x18}},
+        {[](F& f) { f.notify.retryCount = "", f.resetRequest = true, f.extensionEnabled = false, f.sleep.enabled = false; },
+         nullptr, {5, 9, 0, 0, 0, 2, 1, 0, 1, 0, 1, 0}},
+        {[](F& f) { f.notify.destNode[2] = "255"; }, MSG_IO_DEST_NODE_RANGE, {}},
+        {[](F& f) { f.notify.destNode[0] = "4294967296"; }, MSG_IO_DEST_NODE_RANGE, {}},
+        {[](F& f) { f.notify.destNode[0] = "-1"; }, MSG_IO_DEST_NODE_RANGE, {}},
+        {[](F& f) { f.notify.destNode[3] = "1000", f.notify.retryCount = "8"; }, MSG_IO_DEST_NODE_RANGE, {}},
+        {[](F& f) { f.notify.retryCount = "8", f.di[3] = f.di[4] = false; }, MSG_RETRY_RANGE, {}},
+        {[](F& f) { f.di[3] = f.di[4] = false, f.sleep.wakeupNode = "0"; }, MSG_EXTENSION_NONE, {}},
+        {[](F& f) { f.sleep.wakeupNode = "255"; }, MSG_WAKEUP_RANGE, {}},
+        {[](F& f) { f.sleep.wakeupNode = ""; }, MSG_WAKEUP_RANGE, {}},
+        {[](F& f) { f.sleep.enabled = false, f.sleep.wakeupNode = "999"; }, nullptr, {5, 9, 0, 0, 3, 2, 0, 0, 1, 0, 1, 0x18}},
+    };
+    const DigitalInputSettings device{};
+    for (const auto& row : rows) {
+        F form = base;
+        row.edit(form);
+        DigitalInputSettings out{};
+        const char* message = ValidateDigitalInputForm(form, device, &out);
+        EXPECT_EQ(Msg(message), Msg(row.message));
+        if (!row.message) {
+            EXPECT_EQ(Values(out), row.stored);
+        }
+    }
+}
+
+std::vector<int> Values(const DoChannelSettings (&d)[5]) {
+    std::vector<int> v;
+    for (const DoChannelSettings& c : d) v.insert(v.end(), {c.m_nMode, c.m_nOneShotTime});
+    return v;
+}
+
+TEST(DigitalOutputForm, ShownAndValidated) {
+    const DoChannelSettings device[5] = {{1, 0}, {2, 10}, {0, 0}, {7, 3}, {2, 255}};
+    DigitalOutputFormValues f = DigitalOutputFormFromSettings(device);
+    EXPECT_EQ((std::vector<int>{f.rows[0].mode, f.rows[1].mode, f.rows[3].mode}), (std::vector<int>{1, 2, NO_CHOICE}));
+    EXPECT_EQ((std::vector<std::string>{f.rows[0].time, f.rows[1].time, f.rows[4].time}),
+              (std::vector<std::string>{"0", "10", "255"}));
+    using F = DigitalOutputFormValues;
+    const struct {
+        std::function<void(F&)> edit;
+        const char* message;
+        std::vector<int> stored;
+    } rows[] = {
+        // Unchanged: a row without a selection writes back what the device had.
+        {[](F&) {}, nullptr, {1, 0, 2, 10, 0, 0, 7, 3, 2, 255}},
+        {[](F& g) { g.rows[0] = {DO_MODE_NORMAL, "12"}, g.rows[3] = {DO_MODE_STARTUP_ON, "5"}; }, nullptr,
+         {0, 0, 2, 10, 0, 0, 1, 0, 2, 255}},
+        {[](F& g) { g.rows[1].time = "0"; }, MSG_ONE_SHOT_RANGE, {}},
+        {[](F& g) { g.rows[1].time = "256"; }, MSG_ONE_SHOT_RANGE, {}},
+        {[](F& g) { g.rows[1].time = ""; }, MSG_ONE_SHOT_RANGE, {}},
+        {[](F& g) { g.rows[1].time = "-1"; }, MSG_ONE_SHOT_RANGE, {}},
+        {[](F& g) { g.rows[4].time = "2550"; }, nullptr, {1, 0, 2, 10, 0, 0, 7, 3, 2, 255}},  // first 3 characters
+    };
+    for (const auto& row : rows) {
+        F form = f;
+        row.edit(form);
+        DoChannelSettings out[5];
+        EXPECT_EQ(Msg(ValidateDigitalOutputForm(form, device, out)), Msg(row.message));
+        if (!row.message) {
+            EXPECT_EQ(Values(out), row.stored);
+        }
+    }
+}
+
+TEST(AnalogOutputForm, Validation) {
+    const AoChannelSettings device[5] = {{0, 0, 0, 0, 0}, {1, 0, 0, 0, 1}, {5, 0xC000, 0, 0, 0}, {1, 0, 9, 1, 0}, {}};
+    using F = AnalogOutputFormValues;
+    const F shown = AnalogOutputFormFromSettings(device);
+    EXPECT_EQ(shown.rows[2].range, NO_CHOICE);
+    const struct {
+        std::function<void(F&)> edit;
+        const char* message;
+    } rows[] = {
+        {[](F&) {}, nullptr},  // AO4's Low above High is beyond the count: zeroed, not checked
+        {[](F& f) { f.rows[0].ledLow = f.rows[0].ledHigh = AoCodeFromText("2.0", 0); }, nullptr},
+        {[](F& f) { f.rows[0].ledLow = AoCodeFromText("3", 0), f.rows[0].ledHigh = AoCodeFromText("2", 0); },
+         MSG_LED_THRESHOLD_ORDER},
+        {[](F& f) { f.rows[0].ledLow = 0x8000, f.rows[0].ledHigh = 0x7FFF; }, nullptr},  // signed comparison
+        {[](F& f) { f.rows[1].initialValue = AoCodeFromText("-1", 1); }, MSG_CURRENT_INITIAL_NEGATIVE},
+        {[](F& f) { f.rows[1].initialValue = 0xFFFF, f.rows[1].ledLow = 1; }, MSG_LED_THRESHOLD_ORDER},
+        {[](F& f) { f.rows[0].range = AO_RANGE_CURRENT, f.rows[0].initialValue = 0x8000; }, MSG_CURRENT_INITIAL_NEGATIVE},
+    };
+    for (const auto& row : rows) {
+        F form = shown;
+        row.edit(form);
+        AoChannelSettings out[5];
+        EXPECT_EQ(Msg(ValidateAnalogOutputForm(form, 3, device, out)), Msg(row.message));
+    }
+    AoChannelSettings out[5];
+    ASSERT_EQ(ValidateAnalogOutputForm(shown, 3, device, out), nullptr);
+    // The range nobody chose stays the device's; outputs beyond the count are 0.
+    EXPECT_EQ((std::vector<int>{out[1].m_nLedCondition, out[2].m_nRange, out[2].m_nInitialValue, out[3].m_nRange,
+                                out[3].m_nLedLow}),
+              (std::vector<int>{1, 5, 0xC000, 0, 0}));
+}
+
+}  // namespace
