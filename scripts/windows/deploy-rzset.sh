@@ -8,7 +8,7 @@ BUILD_DIR=$1
 QT=$2
 VERSION=$3
 TRIPLE=x86_64-w64-mingw32
-GCC_DLLS=/usr/lib/gcc/$TRIPLE/$($TRIPLE-g++-posix -dumpversion)-posix
+GCC_DLLS=$(dirname "$($TRIPLE-g++-posix -print-libgcc-file-name)")
 
 out=$BUILD_DIR/package/rzset
 rm -rf "$out"
