@@ -3,7 +3,8 @@
 # has made the installer (it needs the Qt for Windows cache):
 #  - Xvfb and a private wine prefix; the simulator runs natively, its gateway
 #    on loopback TCP and on a pseudo-terminal mapped to COM5 in the prefix;
-#  - installs rzset-VERSION-setup.exe silently and starts rzset.exe;
+#  - installs rzset-VERSION-setup.exe silently (and at the end removes it
+#    again with its uninstaller) and starts rzset.exe;
 #  - checks with xdotool that the main window appears and, after a connection
 #    to the gateway on COM5 (typed into the port list) and to node 1 behind
 #    the LAN gateway, that the settings window appears each time.
@@ -150,5 +151,13 @@ grep -q "^02SP" "$OUT/frames.log" || fail "no settings write reached the simulat
 echo "settings written: $(grep '^02SP' "$OUT/frames.log")"
 wine taskkill /im rzset.exe >/dev/null 2>&1 || true
 wait "$TOOL" 2>/dev/null || true
+echo "== smoke: silent uninstall"
+MENU="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/rzset"
+[ -f "$MENU/rzset.lnk" ] || fail "no Start-menu entry"
+wine "C:\\Program Files\\rzset\\uninstall.exe" /S
+# The uninstaller copies itself and returns at once; wait for the copy.
+for _ in $(seq 100); do [ -e "$(dirname "$INSTALLED")" ] || break; sleep 0.1; done
+[ ! -e "$(dirname "$INSTALLED")" ] && [ ! -e "$MENU" ] || fail "the uninstaller left files behind"
+
 for f in "$OUT"/*.xwd; do xwdtopnm "$f" 2>/dev/null | pnmtopng >"${f%.xwd}.png" && rm -f "$f"; done
 echo "== smoke: passed (screenshots in $OUT)"
