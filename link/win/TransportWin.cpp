@@ -245,11 +245,18 @@ public:
     }
 
     void Close() override {
-        if (m_port != INVALID_HANDLE_VALUE) {
-            CancelIo(m_port);
-            CloseHandle(m_port);
-            m_port = INVALID_HANDLE_VALUE;
+        if (m_port == INVALID_HANDLE_VALUE) return;
+        if (m_waitPending) {
+            // The receive thread has ended, but its wait may still be queued
+            // and would write into this object: an empty mask ends it at once.
+            SetCommMask(m_port, 0);
+            CancelIoEx(m_port, &m_waitOv);
+            DWORD unused = 0;
+            GetOverlappedResult(m_port, &m_waitOv, &unused, TRUE);
+            m_waitPending = false;
         }
+        CloseHandle(m_port);
+        m_port = INVALID_HANDLE_VALUE;
     }
 
 private:
