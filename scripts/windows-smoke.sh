@@ -41,7 +41,7 @@ cleanup() {
 trap cleanup EXIT
 
 # A display of its own.
-for n in $(seq 90 120); do [ -e /tmp/.X11-unix/X$n ] || break; done
+for n in $(seq 90 120); do [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] || break; done
 Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$OUT/xvfb.log" 2>&1 &
 PIDS+=($!)
 export DISPLAY=":$n"
