@@ -1,10 +1,10 @@
 // Toolkit-free rules of the main window: the version text, the checks of the
-// target inputs with their exact messages, the replies the main window's
-// handler understands, and the node search texts.
+// target inputs with their exact messages, and the node search texts. The
+// replies its handler understands are parsed in link/MainReplies.h.
 #pragma once
 
-#include <cstdint>
-#include <optional>
+#include "link/MainReplies.h"
+
 #include <string>
 
 // Busy flag and phase of the main window.
@@ -60,19 +60,6 @@ struct TargetResult {
 
 TargetResult CheckTarget(const TargetForm& form, bool forSearch);
 
-// One node found by the search, as "sn" carries it.
-struct NodeAnswer {
-    int node = 0;
-    int model = 0;
-    int ext = 0;
-    int id = 0;
-    std::optional<int> rssi;  // dBm
-};
-
-// Parses an "sn" reply (from the mnemonic, len counting the terminator);
-// nullopt for a length outside 7..10.
-std::optional<NodeAnswer> ParseNodeAnswer(const unsigned char* reply, int len);
-
 // The four column texts of a search row.
 struct NodeRowTexts {
     std::string node, model, id, rssi;
@@ -83,16 +70,3 @@ NodeRowTexts FormatNodeRow(const NodeAnswer& answer);
 std::string SearchStatusText(int dots);
 // The next dots count: 1..20, wrapping after 20.
 int NextSearchDots(int dots);
-
-// What the main window's reply handler takes from a reply.
-struct MainReply {
-    enum Kind { Ignored, ModelCode, UnitId, Node, Other } kind = Ignored;
-    bool counts = false;   // the reply counts as an awaited one
-    bool parsed = false;   // the value fields below are valid
-    int modelValue = 0;
-    int modelCode = 0;
-    int modelExt = 0;
-    std::uint32_t uid = 0;
-    NodeAnswer node;
-};
-MainReply ParseMainReply(const unsigned char* reply, int len);

@@ -78,8 +78,10 @@ CKORVELT_RZsetDlg::CKORVELT_RZsetDlg(QWidget* parent, PortInventoryFn inventory)
     RefreshPortLists();
     UpdateControlStates();
 
+    // The rules follow the checked state however it changes (mouse, keys,
+    // assistive technology).
     for (QRadioButton* radio : {m_ui->radioDirect, m_ui->radioRemote, m_ui->radioLan, m_ui->radioUsb})
-        connect(radio, &QRadioButton::clicked, this, [this] { UpdateControlStates(); });
+        connect(radio, &QRadioButton::toggled, this, [this] { UpdateControlStates(); });
     connect(m_ui->buttonConnect, &QPushButton::clicked, this, [this] { OnConnect(); });
     connect(m_ui->buttonSearch, &QPushButton::clicked, this, [this] { OnNodeSearch(); });
 
@@ -202,6 +204,7 @@ void CKORVELT_RZsetDlg::ApplyBusyLook() {
     }
     m_ui->buttonConnect->setEnabled(true);
     m_ui->buttonConnect->setText(Txt(TXT_ABORT));
+    m_ui->buttonConnect->setAccessibleName(Txt(TXT_ABORT));
     m_bBusyLook = true;
 }
 
@@ -209,6 +212,7 @@ void CKORVELT_RZsetDlg::ApplyRestore() {
     for (QWidget* w : findChildren<QWidget*>())
         if (w->window() == this) w->setEnabled(true);
     m_ui->buttonConnect->setText(Txt(TXT_MAIN_CONNECT));
+    m_ui->buttonConnect->setAccessibleName(Txt(TXT_MAIN_CONNECT));
     m_bBusyLook = false;
     UpdateControlStates();
 }
@@ -302,7 +306,14 @@ void CKORVELT_RZsetDlg::ProgressThread(int step) {
     m_bProgressRunning = false;
 }
 
-void CKORVELT_RZsetDlg::PostStepDone() { QCoreApplication::postEvent(this, new QEvent(WM_STEP_DONE)); }
+void CKORVELT_RZsetDlg::PostStepDone() {
+    // Through the one hand-over to the GUI thread, which then posts the
+    // completion message to this window's own queue.
+    QPointer<CKORVELT_RZsetDlg> self = m_self;
+    RunOnGui([self] {
+        if (self) QCoreApplication::postEvent(self.data(), new QEvent(WM_STEP_DONE));
+    });
+}
 
 void CKORVELT_RZsetDlg::IdentifyThread(int step) {
     int failed = 0;

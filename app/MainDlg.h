@@ -5,7 +5,7 @@
 #pragma once
 
 #include "app/ConnectRules.h"
-#include "app/DeviceKinds.h"
+#include "settings/DeviceKinds.h"
 #include "app/PortInventory.h"
 #include "app/PortTable.h"
 #include "app/SearchNode.h"

@@ -60,14 +60,35 @@ void DrainGuiQueue() {
         fn();
     }
 }
+
+// The receiver of the drain requests, on the GUI thread. Requests are posted
+// by name, so that the posted event holds nothing the posting thread wrote:
+// everything handed over travels in the queue above.
+class GuiQueueDrainer : public QObject {
+    Q_OBJECT
+public slots:
+    void Drain() { DrainGuiQueue(); }
+};
+
+GuiQueueDrainer* Drainer() {
+    static GuiQueueDrainer* drainer = [] {
+        auto* d = new GuiQueueDrainer;  // for the whole run
+        d->moveToThread(QCoreApplication::instance()->thread());
+        return d;
+    }();
+    return drainer;
+}
 }  // namespace
 
+void ServeGuiCalls() { DrainGuiQueue(); }
+
 void RunOnGui(std::function<void()> fn) {
-    {
-        std::lock_guard<std::mutex> lock(g_queueMutex);
-        g_queue.push_back(std::move(fn));
-    }
-    QMetaObject::invokeMethod(QCoreApplication::instance(), &DrainGuiQueue, Qt::QueuedConnection);
+    // The request is posted under the queue's mutex too: the toolkit's own
+    // event list is guarded by locks that race checkers cannot see, so every
+    // post of this program is ordered by this mutex.
+    std::lock_guard<std::mutex> lock(g_queueMutex);
+    g_queue.push_back(std::move(fn));
+    QMetaObject::invokeMethod(Drainer(), "Drain", Qt::QueuedConnection);
 }
 
 void RunOnGuiBlocking(std::function<void()> fn) {
@@ -123,3 +144,5 @@ QString FormatText(const char* format, const QString& text) {
     std::snprintf(buf, sizeof buf, format, utf8.constData());
     return QString::fromUtf8(buf);
 }
+
+#include "UiThread.moc"

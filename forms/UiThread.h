@@ -27,6 +27,12 @@ void RunOnGuiBlocking(std::function<void()> fn);
 
 bool IsGuiThread();
 
+// GUI thread: runs the calls queued so far now. For a GUI thread that waits
+// for a worker which may itself wait for the GUI (it keeps serving meanwhile),
+// also from inside one of those calls, where the toolkit delivers no newly
+// posted events.
+void ServeGuiCalls();
+
 // A modal message box with an OK button and the program title as caption,
 // owned by owner (may be null). Callable from any thread except the receive
 // thread; returns when the operator has closed it.

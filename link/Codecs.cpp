@@ -100,6 +100,9 @@ int RawToPhysical(long raw, double fullScale, double* out) {
 }
 
 int PhysicalToRaw(double value, double fullScale, long* out) {
+    // Typed text such as "nan" or "inf", or a scale that is not positive,
+    // converts nothing: no code stands for them.
+    if (!std::isfinite(value) || !std::isfinite(fullScale) || !(fullScale > 0)) return -1;
     int result = 0;
     double scaled;
     if (value >= 0) {

@@ -58,11 +58,8 @@ int CDeviceLink::OpenTransport(std::unique_ptr<ILinkTransport> transport) {
     m_bSkipToTerminator = false;
     m_nChunkLen = m_nChunkPos = 0;
     m_nLostError.store(0);
-    {
-        std::lock_guard<std::mutex> lock(m_expectMutex);
-        m_nExpected = 0;
-    }
     SetPending(0);
+    AllowSending();
     {
         std::lock_guard<std::mutex> lock(m_stateMutex);
         m_nStartResult = 0;
@@ -124,10 +121,7 @@ void CDeviceLink::Close() {
 
 void CDeviceLink::FinishClose() {
     SetPending(0);
-    {
-        std::lock_guard<std::mutex> lock(m_expectMutex);
-        m_nExpected = 0;
-    }
+    AllowSending();
     {
         std::lock_guard<std::mutex> lock(m_ioMutex);
         if (m_transport) {
@@ -248,47 +242,40 @@ void CDeviceLink::ReaderThread() {
 
 // ---------------------------------------------------------------- exchange
 
-void CDeviceLink::RememberOutstanding(const char* command) {
-    if (!command[0] || !command[1]) return;
-    std::lock_guard<std::mutex> lock(m_expectMutex);
-    if (m_nExpected >= kMaxExpected) {
-        // Forget the oldest: only a burst of unanswered commands gets here.
-        std::memmove(m_expected, m_expected + 1, sizeof(Expected) * (kMaxExpected - 1));
-        m_nExpected = kMaxExpected - 1;
-    }
-    Expected& e = m_expected[m_nExpected++];
-    e.mnemonic[0] = static_cast<char>(Lower(static_cast<unsigned char>(command[0])));
-    e.mnemonic[1] = static_cast<char>(Lower(static_cast<unsigned char>(command[1])));
-    e.staleUntilMs = 0;
+int CDeviceLink::FindAwaitedLocked(const unsigned char* mnemonic) const {
+    for (int i = 0; i < m_nAwaited; ++i)
+        if (m_awaited[i].mnemonic[0] == mnemonic[0] && m_awaited[i].mnemonic[1] == mnemonic[1]) return i;
+    return -1;
 }
 
-bool CDeviceLink::TakeStaleReply(const unsigned char* mnemonic) {
-    std::lock_guard<std::mutex> lock(m_expectMutex);
-    const std::int64_t now = NowMs();
-    for (int i = 0; i < m_nExpected; ++i) {
-        Expected& e = m_expected[i];
-        if (e.staleUntilMs == 0 || e.staleUntilMs < now) continue;
-        if (static_cast<unsigned char>(e.mnemonic[0]) == mnemonic[0] &&
-            static_cast<unsigned char>(e.mnemonic[1]) == mnemonic[1]) {
-            std::memmove(m_expected + i, m_expected + i + 1, sizeof(Expected) * (m_nExpected - i - 1));
-            --m_nExpected;
-            return true;
-        }
-    }
-    return false;
+void CDeviceLink::ForgetAwaitedLocked() {
+    m_nAwaited = 0;
+    m_nEndReason = 0;
 }
 
-void CDeviceLink::ForgetOutstanding(const unsigned char* mnemonic) {
-    std::lock_guard<std::mutex> lock(m_expectMutex);
-    for (int i = 0; i < m_nExpected; ++i) {
-        Expected& e = m_expected[i];
-        if (e.staleUntilMs == 0 && static_cast<unsigned char>(e.mnemonic[0]) == mnemonic[0] &&
-            static_cast<unsigned char>(e.mnemonic[1]) == mnemonic[1]) {
-            std::memmove(m_expected + i, m_expected + i + 1, sizeof(Expected) * (m_nExpected - i - 1));
-            --m_nExpected;
-            return;
+bool CDeviceLink::IsAwaited(const unsigned char* mnemonic) {
+    std::lock_guard<std::mutex> lock(m_pendingMutex);
+    return FindAwaitedLocked(mnemonic) >= 0;
+}
+
+void CDeviceLink::TakeAwaited(const unsigned char* mnemonic) {
+    {
+        std::lock_guard<std::mutex> lock(m_pendingMutex);
+        // The wait may have ended while the handler ran: then nothing is
+        // awaited any more and nothing is taken.
+        const int i = FindAwaitedLocked(mnemonic);
+        if (i < 0) return;
+        Awaited& a = m_awaited[i];
+        if (a.count <= 0) return;  // a further answer to a broadcast: listed, not counted
+        --a.count;
+        if (a.count == 0 && !a.broadcast) {
+            m_awaited[i] = m_awaited[m_nAwaited - 1];
+            --m_nAwaited;
         }
+        const int p = m_nPending.load();
+        if (p > 0) m_nPending.store(p - 1);  // never below 0
     }
+    m_pendingCv.notify_all();
 }
 
 int CDeviceLink::SendCommand(const char* command) {
@@ -297,13 +284,36 @@ int CDeviceLink::SendCommand(const char* command) {
         m_nError.store(EMSGSIZE);  // would not fit the frame; never sent
         return -1;
     }
-    const bool awaitsReply = !(command[0] == 'R' && command[1] == 'S');
-    if (awaitsReply) {
-        {
-            std::lock_guard<std::mutex> lock(m_pendingMutex);
-            m_nPending.fetch_add(1);
+    const bool awaitsReply = len >= 2 && !(command[0] == 'R' && command[1] == 'S');
+    const unsigned char mnemonic[2] = {Lower(static_cast<unsigned char>(command[0])),
+                                       Lower(static_cast<unsigned char>(len >= 2 ? command[1] : 0))};
+    const bool broadcast = m_nNode.load() == 255;
+    {
+        // Checked under the same lock as StopSending: either the stop comes
+        // first and nothing is sent, or this command is noted first and the
+        // stop ends its wait.
+        std::lock_guard<std::mutex> lock(m_pendingMutex);
+        if (m_bSendStopped) {
+            m_nError.store(LINK_E_STOPPED);
+            return -1;
         }
-        RememberOutstanding(command);
+        if (awaitsReply) {
+            if (m_nPending.load() <= 0) m_nEndReason = 0;  // a new exchange begins
+            m_nPending.fetch_add(1);
+            int i = FindAwaitedLocked(mnemonic);
+            if (i < 0) {
+                if (m_nAwaited == kMaxAwaited) {
+                    // Forget the oldest kind: only a burst of unanswered
+                    // commands of many kinds gets here.
+                    std::memmove(m_awaited, m_awaited + 1, sizeof(Awaited) * (kMaxAwaited - 1));
+                    --m_nAwaited;
+                }
+                i = m_nAwaited++;
+                m_awaited[i] = Awaited{{mnemonic[0], mnemonic[1]}, 0, false};
+            }
+            ++m_awaited[i].count;
+            if (broadcast) m_awaited[i].broadcast = true;
+        }
     }
     char frame[LINK_RX_BUFFER_SIZE];
     char prefix[16];
@@ -318,13 +328,15 @@ int CDeviceLink::SendCommand(const char* command) {
         // a failed send must not wait for this reply in its next exchange.
         {
             std::lock_guard<std::mutex> lock(m_pendingMutex);
-            int p = m_nPending.load();
+            const int p = m_nPending.load();
             if (p > 0) m_nPending.store(p - 1);
+            const int i = FindAwaitedLocked(mnemonic);
+            if (i >= 0 && --m_awaited[i].count <= 0 && !m_awaited[i].broadcast) {
+                m_awaited[i] = m_awaited[m_nAwaited - 1];
+                --m_nAwaited;
+            }
         }
         m_pendingCv.notify_all();
-        const unsigned char mnemonic[2] = {Lower(static_cast<unsigned char>(command[0])),
-                                           Lower(static_cast<unsigned char>(command[1]))};
-        ForgetOutstanding(mnemonic);
     }
     return -1;
 }
@@ -333,42 +345,32 @@ int CDeviceLink::WaitReplies(int seconds) {
     const unsigned closesAtStart = m_nCloseCount.load();
     const auto deadline = Clock::now() + std::chrono::milliseconds(static_cast<std::int64_t>(seconds) * 1000);
     std::unique_lock<std::mutex> lock(m_pendingMutex);
-    m_pendingCv.wait_until(lock, deadline, [this] { return m_nPending.load() <= 0 || m_nLostError.load() != 0; });
+    m_pendingCv.wait_until(lock, deadline, [this] {
+        return m_nPending.load() <= 0 || m_nLostError.load() != 0 || m_nEndReason != 0;
+    });
+    const int reason = m_nEndReason;
+    const bool answered = m_nPending.load() <= 0;
+    const int lost = m_nLostError.load();
+    // Whatever ended the wait, nothing is awaited afterwards: a reply still
+    // on its way is dropped when it comes.
+    ForgetAwaitedLocked();
+    m_nPending.store(0);
+    lock.unlock();
 
-    if (m_nPending.load() <= 0) {
-        m_nPending.store(0);
-        lock.unlock();
+    if (reason != 0) {
+        m_nError.store(reason);
+        return 0;
+    }
+    if (answered) {
         if (m_nCloseCount.load() != closesAtStart || m_nState.load() != LINK_OPEN) {
             // The link was closed under the wait: the replies never came.
             m_nError.store(LINK_E_NOT_OPEN);
             return 0;
         }
-        std::lock_guard<std::mutex> expectLock(m_expectMutex);
-        m_nExpected = 0;
         return 1;
     }
-
-    const int lost = m_nLostError.load();
-    m_nPending.store(0);
-    lock.unlock();
-    if (lost != 0) {
-        // The channel is gone: no reply can come, so do not wait it out.
-        m_nError.store(lost);
-        std::lock_guard<std::mutex> expectLock(m_expectMutex);
-        m_nExpected = 0;
-        return 0;
-    }
-    m_nError.store(LINK_E_TIMEOUT);
-    // Replies still awaited now are dropped should they come late.
-    const std::int64_t staleUntil = NowMs() + 2LL * 1000 * (seconds > 1 ? seconds : 1);
-    std::lock_guard<std::mutex> expectLock(m_expectMutex);
-    int kept = 0;
-    for (int i = 0; i < m_nExpected; ++i) {
-        Expected e = m_expected[i];
-        if (e.staleUntilMs == 0) e.staleUntilMs = staleUntil;
-        m_expected[kept++] = e;
-    }
-    m_nExpected = kept;
+    // A lost channel ends the wait at once: no reply can come.
+    m_nError.store(lost != 0 ? lost : LINK_E_TIMEOUT);
     return 0;
 }
 
@@ -376,15 +378,31 @@ void CDeviceLink::SetPending(int n) {
     {
         std::lock_guard<std::mutex> lock(m_pendingMutex);
         m_nPending.store(n);
+        if (n <= 0) ForgetAwaitedLocked();
     }
     m_pendingCv.notify_all();
-    if (n == 0) {
-        std::lock_guard<std::mutex> lock(m_expectMutex);
-        int kept = 0;
-        for (int i = 0; i < m_nExpected; ++i)
-            if (m_expected[i].staleUntilMs != 0) m_expected[kept++] = m_expected[i];
-        m_nExpected = kept;
+}
+
+void CDeviceLink::EndWait(int reason) {
+    {
+        std::lock_guard<std::mutex> lock(m_pendingMutex);
+        if (m_nPending.load() <= 0 || reason == 0) return;
+        m_nEndReason = reason;
     }
+    m_pendingCv.notify_all();
+}
+
+void CDeviceLink::StopSending() {
+    {
+        std::lock_guard<std::mutex> lock(m_pendingMutex);
+        m_bSendStopped = true;
+    }
+    EndWait(LINK_E_STOPPED);
+}
+
+void CDeviceLink::AllowSending() {
+    std::lock_guard<std::mutex> lock(m_pendingMutex);
+    m_bSendStopped = false;
 }
 
 void CDeviceLink::SetReplyHandler(void* ctx, ReplyHandler handler) {
@@ -393,38 +411,38 @@ void CDeviceLink::SetReplyHandler(void* ctx, ReplyHandler handler) {
     m_pHandlerCtx.store(ctx);
 }
 
+void CDeviceLink::SetNotificationHandler(void* ctx, ReplyHandler handler) {
+    std::lock_guard<std::mutex> lock(m_handlerMutex);
+    m_pNotifyCtx = ctx;
+    m_pfnNotify = handler;
+}
+
 void CDeviceLink::DispatchReply() {
-    const int len = m_nRxLen;  // counts the terminator
+    const int len = m_nRxLen;  // counts the node prefix and the terminator
     m_nRxLen = 0;
+    // Shorter than prefix, mnemonic and terminator: no kind to match.
+    if (len < 5) return;
 
-    // After a recorded time-out the reply is late: drop it whole.
-    if (m_nError.load() == LINK_E_TIMEOUT) return;
-
-    if (len >= 5 && std::memcmp(m_rxBuf, "00gq", 4) == 0) {
+    if (std::memcmp(m_rxBuf, "00gq", 4) == 0) {
         // Registration status of the attached device; a notification without
         // its status byte carries nothing.
         if (len >= 6) m_nRegStatus.store(static_cast<int>(m_rxBuf[4]) - 32);
+        std::lock_guard<std::mutex> lock(m_handlerMutex);
+        if (m_pfnNotify) m_pfnNotify(m_pNotifyCtx, m_rxBuf + 2, len - 2);
         return;
     }
 
-    if (len >= 5 && TakeStaleReply(m_rxBuf + 2)) return;
+    // Nothing of this kind is awaited: a late or unasked-for reply.
+    const unsigned char* mnemonic = m_rxBuf + 2;
+    if (!IsAwaited(mnemonic)) return;
 
     int counted = 0;
-    const int replyLen = len - 2;
-    if (replyLen >= 1) {
+    {
         std::lock_guard<std::mutex> lock(m_handlerMutex);
         void* ctx = m_pHandlerCtx.load();
         ReplyHandler handler = m_pfnReplyHandler.load();
-        if (ctx && handler) counted = handler(ctx, m_rxBuf + 2, replyLen);
+        if (ctx && handler) counted = handler(ctx, m_rxBuf + 2, len - 2);
     }
     m_rxBuf[len - 1] = 0;
-    if (counted) {
-        if (replyLen >= 2) ForgetOutstanding(m_rxBuf + 2);
-        {
-            std::lock_guard<std::mutex> lock(m_pendingMutex);
-            int p = m_nPending.load();
-            if (p > 0) m_nPending.store(p - 1);  // never below 0
-        }
-        m_pendingCv.notify_all();
-    }
+    if (counted) TakeAwaited(mnemonic);
 }

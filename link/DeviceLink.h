@@ -10,10 +10,34 @@
 //   be called from a reply handler (it joins the receive thread).
 // - SendCommand() frames the command with the node prefix and writes it; it
 //   blocks at most for the write time-out (1000 ms + 10 ms per byte).
-// - WaitReplies() blocks until every awaited reply was counted or the time-out
-//   ran out (exactly seconds * 1000 ms).
+// - WaitReplies() blocks until every awaited reply was counted, the time-out
+//   ran out (exactly seconds * 1000 ms), the channel was lost, or the wait
+//   was ended on purpose (EndWait, StopSending).
 // - Reply handlers run on the receive thread. They must never block on the
 //   GUI thread (post, do not wait) and must not call Close().
+//
+// Which replies reach the handler
+// Every command that awaits a reply is noted by its mnemonic until the wait
+// that follows it ends (answered, timed out, lost or ended on purpose). A
+// reply whose mnemonic (lower case) is not noted at that moment is dropped
+// at its terminator without calling the handler; the count never goes below
+// 0. A noted reply goes to the handler, and when the handler counts it, it
+// takes one note of its mnemonic and lowers the count by one. No time enters
+// the rule.
+// - A command sent to every node (node 255, the node search) stays noted
+//   after its first counted reply, so every node that answers reaches the
+//   handler; only the first answer lowers the count. Such a note ends with
+//   the next wait or when the link closes.
+// - "00gq" (the registration status) is taken before this rule: it never
+//   goes to the handler and never changes the count.
+// What the rule cannot tell apart: the protocol carries no sequence
+// numbers, so after a command was sent again, its first answer counts for it
+// whether it is the retry's own or a late answer to the earlier attempt
+// (then the retry's own answer, arriving later, is dropped). Both carry the
+// same kind of answer to the same command, so either tells that the device
+// took the command. A late answer that arrives before the retry is sent is
+// always dropped, and a late answer never counts for a command of another
+// kind.
 #pragma once
 
 #include <atomic>
@@ -46,6 +70,11 @@ constexpr int LINK_E_NOT_OPEN = 20001;
 constexpr int LINK_E_ALREADY_OPEN = 20002;
 constexpr int LINK_E_TIMEOUT = 20003;
 constexpr int LINK_E_REPLY_TOO_LONG = 20006;
+// Waits ended on purpose (never seen by a device): the device's error answer
+// was reported by its handler, or the operator stopped the exchange. A caller
+// shows no communication error for them.
+constexpr int LINK_E_ERROR_ANSWER = 20010;
+constexpr int LINK_E_STOPPED = 20011;
 
 constexpr unsigned char REPLY_TERMINATOR = 0xC8;
 
@@ -72,6 +101,10 @@ using ReplyHandler = int (*)(void* ctx, const unsigned char* reply, int len);
 // True when err says that the link to the device is gone for good: a reset or
 // broken TCP connection, or a serial port that went away (cable pulled).
 bool IsLinkLostError(int err);
+
+// True for the two errors of a wait ended on purpose (LINK_E_ERROR_ANSWER,
+// LINK_E_STOPPED): the one message, if any, was already shown.
+inline bool IsEndedOnPurpose(int err) { return err == LINK_E_ERROR_ANSWER || err == LINK_E_STOPPED; }
 
 class CDeviceLink {
 public:
@@ -128,17 +161,44 @@ public:
 
     // ---- exchange ----
     // command: NUL-terminated text ending in REPLY_TERMINATOR. Raises the
-    // awaited count (except for "RS..." commands) before writing; a failed
-    // write takes it back.
+    // awaited count and notes the mnemonic (except for "RS..." commands)
+    // before writing; a failed write takes both back. While sending is
+    // stopped (StopSending) nothing is written: -1 with m_nError
+    // LINK_E_STOPPED.
     int SendCommand(const char* command);
-    // 1 when every awaited reply was counted, 0 on time-out (m_nError 20003).
+    // 1 when every awaited reply was counted; 0 with m_nError = 20003 on
+    // time-out, the lost channel's error, LINK_E_NOT_OPEN when the link was
+    // closed under the wait, or the reason given to EndWait. Whatever the
+    // result, nothing is awaited afterwards.
     int WaitReplies(int seconds);
-    // Sets the awaited count (normally to 0) and wakes a waiter.
+    // Sets the awaited count and wakes a waiter; 0 also forgets every note
+    // (nothing is awaited any more) and a pending EndWait.
     void SetPending(int n);
+
+    // Ends the current exchange as a failure: a WaitReplies in progress
+    // returns 0 at once with m_nError = reason, and so does the next one when
+    // the exchange's commands are out but not yet waited for. Ignored while
+    // nothing is awaited. Any thread, reply handlers included (a handler that
+    // meets a device error answer ends the wait with LINK_E_ERROR_ANSWER).
+    void EndWait(int reason);
+    // A stop request: EndWait(LINK_E_STOPPED), and every SendCommand fails
+    // without writing until AllowSending() (or the link closes or opens
+    // again). A command whose send had already begun still goes out; its
+    // wait ends at once.
+    void StopSending();
+    void AllowSending();
+    // The error with which the channel was lost (IsLinkLostError), 0 while
+    // it works. Set by the receive thread.
+    int LostError() const { return m_nLostError.load(); }
+
     // Installs a handler and its context; null context: no handler is called.
     // Safe against a dispatch in progress (waits for it to finish).
     void SetReplyHandler(void* ctx, ReplyHandler handler);
     void* HandlerContext() const { return m_pHandlerCtx.load(); }
+    // Optional observer of the "00gq" registration status notifications
+    // (from the mnemonic on, as a handler sees a reply); its result is
+    // ignored. For the command-line client, which prints every answer.
+    void SetNotificationHandler(void* ctx, ReplyHandler handler);
 
     // Called by the receive thread when a terminator arrived.
     void DispatchReply();
@@ -147,13 +207,15 @@ private:
     void ReaderThread();
     void FinishClose();
     bool WaitReadable(int timeoutMs);
-    void NotePendingChanged();
-    void RememberOutstanding(const char* command);
-    bool TakeStaleReply(const unsigned char* mnemonic);
-    void ForgetOutstanding(const unsigned char* mnemonic);
+    void ForgetAwaitedLocked();
+    int FindAwaitedLocked(const unsigned char* mnemonic) const;
+    bool IsAwaited(const unsigned char* mnemonic);
+    void TakeAwaited(const unsigned char* mnemonic);
 
     std::atomic<void*> m_pHandlerCtx{nullptr};
     std::atomic<ReplyHandler> m_pfnReplyHandler{nullptr};
+    void* m_pNotifyCtx = nullptr;             // guarded by m_handlerMutex
+    ReplyHandler m_pfnNotify = nullptr;       // guarded by m_handlerMutex
     std::mutex m_handlerMutex;  // held while a handler runs and while one is swapped
 
     std::unique_ptr<ILinkTransport> m_transport;
@@ -170,10 +232,22 @@ private:
     int m_nChunkLen = 0;
     int m_nChunkPos = 0;
 
+    // The count, the notes of awaited mnemonics, the stop latch and an
+    // EndWait reason, all under m_pendingMutex.
     std::mutex m_pendingMutex;
     std::condition_variable m_pendingCv;
     std::atomic<int> m_nLostError{0};     // set by the receive thread when the channel is gone
     std::atomic<unsigned> m_nCloseCount{0};  // a wait that spans a close did not get its replies
+    int m_nEndReason = 0;                 // EndWait's reason, taken by the next wait
+    bool m_bSendStopped = false;          // StopSending until AllowSending
+    struct Awaited {
+        unsigned char mnemonic[2];
+        int count;       // commands of this kind still unanswered
+        bool broadcast;  // sent to every node: kept after its first answer
+    };
+    static constexpr int kMaxAwaited = 32;  // more kinds than the command table has
+    Awaited m_awaited[kMaxAwaited] = {};
+    int m_nAwaited = 0;
 
     // Open/receive-thread hand-over and the interruptible pauses of the reader.
     std::mutex m_stateMutex;
@@ -181,17 +255,6 @@ private:
     int m_nStartResult = 0;  // 0 while draining, 1 open, -1 failed (guarded by m_stateMutex)
     void SetStartResult(int result);
     void PauseReader(int ms);
-
-    // Replies that were awaited when a wait timed out: a late one is dropped
-    // when it arrives instead of being counted for a later command.
-    struct Expected {
-        char mnemonic[2];
-        std::int64_t staleUntilMs;  // 0 while still awaited
-    };
-    static constexpr int kMaxExpected = 32;
-    std::mutex m_expectMutex;
-    Expected m_expected[kMaxExpected] = {};
-    int m_nExpected = 0;
 };
 
 extern CDeviceLink theLink;
@@ -223,7 +286,8 @@ void HexEncode32(const unsigned char* in32, char* out64);
 // Returns 0, or -1 (raw wider than 16 bits; out untouched).
 int RawToPhysical(long raw, double fullScale, double* out);
 // Returns 0, or -1 when value was outside +-fullScale (the clamped code is
-// stored all the same).
+// stored all the same). A value or scale that is not finite, or a scale that
+// is not positive: -1, out untouched.
 int PhysicalToRaw(double value, double fullScale, long* out);
 
 // Trims ASCII white space at both ends.

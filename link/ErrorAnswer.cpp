@@ -23,7 +23,11 @@ void ReportDeviceErrorAnswer(int code, const std::string& text) {
     theLink.m_nGroupWriteError.store(code);
     if (!presenter) {
         theLink.m_nGroupWriteError.store(0);
-        return;
+    } else {
+        presenter(text, [] { theLink.m_nGroupWriteError.store(0); });
     }
-    presenter(text, [] { theLink.m_nGroupWriteError.store(0); });
+    // The message is on its way first, then the write ends: whatever the
+    // writer reports afterwards comes after the device's own message. The
+    // flag is this call, never the code's value (a code of 0 ends it too).
+    theLink.EndWait(LINK_E_ERROR_ANSWER);
 }

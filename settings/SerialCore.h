@@ -54,8 +54,8 @@ const char* ValidateSerialForm(SerialFormValues& form, const RelaySettings& devi
 int SerialReplyHandler(void* ctx, const unsigned char* reply, int len);
 
 // The answer to "SP": the 6-byte form is a device error answer, reported
-// with "設定送信エラー:SP-%02X" (the raw code character) and not counted, so
-// the write runs into its time-out instead of ending as written; any other
+// with "設定送信エラー:SP-%02X" (the raw code character, whatever its value)
+// and not counted; the report ends the write at once as failed. Any other
 // length counts. Used by the serial converter's and the gateway's handlers.
 int OnRelayWriteReply(const unsigned char* reply, int len);
 

@@ -40,7 +40,9 @@ void CSetGateway::FillForm() {
     m_ui->editIp->setText(QString::fromStdString(form.ipAddress));
     m_ui->editMask->setText(QString::fromStdString(form.subnetMask));
     m_ui->editGateway->setText(QString::fromStdString(form.defaultGateway));
-    m_ui->macText->setText(QString::fromStdString(FormatMac(m_abMacAddress)));
+    const QString mac = QString::fromStdString(FormatMac(m_abMacAddress));
+    m_ui->macText->setText(mac);
+    m_ui->macText->setAccessibleDescription(mac);  // its name is the caption; the value shows here
 }
 
 bool CSetGateway::ValidateForm() {

@@ -46,8 +46,10 @@ CSetSerial::CSetSerial(QWidget* parent) : CSettingsFrame(parent), m_ui(std::make
     for (int i = 0; i < SERIAL_BAUD_COUNT; ++i) m_ui->comboBaud->addItem(QString::fromUtf8(SERIAL_BAUD_RATES[i]));
     for (int i = 0; i < SERIAL_TIMEOUT_COUNT; ++i) m_ui->comboTimeout->addItem(QString::fromUtf8(SERIAL_TIMEOUTS[i]));
     SerialButtons b{m_ui.get()};
-    for (QAbstractButton* r : b.mode() + b.filter()) connect(r, &QAbstractButton::clicked, this, [this] { ApplyEnablingRules(); });
-    connect(m_ui->checkEndChar, &QAbstractButton::clicked, this, [this] { ApplyEnablingRules(); });
+    // The rules follow the checked state however it changes (mouse, keys,
+    // assistive technology, the form being filled).
+    for (QAbstractButton* r : b.mode() + b.filter() + QList<QAbstractButton*>{m_ui->checkEndChar})
+        connect(r, &QAbstractButton::toggled, this, [this] { ApplyEnablingRules(); });
     AttachFrame(m_ui->frameArea, m_ui->statusLine, m_ui->progressBar, m_ui->okButton, m_ui->cancelButton);
 }
 

@@ -31,7 +31,8 @@ int SendAndWait(const std::string& command, const SendFailedFn& onSendFailed, St
     if (theLink.SendCommand(command.c_str()) < 0) {
         int err = theLink.m_nError.load();
         if (failure) failure->error = err;
-        if (onSendFailed) onSendFailed(err);
+        // A send refused after a stop request is no communication error.
+        if (onSendFailed && !IsEndedOnPurpose(err)) onSendFailed(err);
         return -1;
     }
     if (theLink.WaitReplies(theLink.m_nTimeoutSec.load()) != 1) {

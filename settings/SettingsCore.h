@@ -29,5 +29,7 @@ struct StepFailure {
 
 // Sends one command (NUL-terminated, ending in the terminator) and waits for
 // its answer with the link's time-out. 0, or -1 with *failure->error taken
-// right after the failing call; onSendFailed runs for a failed send only.
+// right after the failing call; onSendFailed runs for a failed send only,
+// never for one refused after a stop request. A device error answer or a
+// stop request ends the wait at once: -1 with IsEndedOnPurpose(error).
 int SendAndWait(const std::string& command, const SendFailedFn& onSendFailed, StepFailure* failure);

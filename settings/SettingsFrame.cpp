@@ -49,19 +49,24 @@ void CSettingsFrame::AttachFrame(QFrame* area, QLabel* statusLine, QProgressBar*
 }
 
 void CSettingsFrame::EndWork() {
-    if (m_bWorkerRunning.load()) {
-        // Ask the worker to stop reporting; it still finishes its current
-        // wait, which the link bounds by its time-out.
-        m_nWriteState.store(WRITE_STOPPED);
-        m_nWriteResult.store(RESULT_NONE);
+    // A write still on its way stops at once: its wait ends and nothing more
+    // is sent. Its end, should it be served while waiting, changes nothing.
+    m_bTearingDown = true;
+    const bool stopping = m_bWorkerRunning.load();
+    if (stopping) {
+        int idle = WRITE_IDLE;
+        if (!m_nWriteState.compare_exchange_strong(idle, WRITE_STOPPED)) RequestStop();
     }
     JoinWorker();
+    if (stopping) theLink.AllowSending();  // the link outlives this window
 }
 
 void CSettingsFrame::JoinWorker() {
     // The worker may be waiting for the GUI thread (a message, a form read):
-    // keep serving events until it has ended, then join.
-    while (m_bWorkerRunning.load()) {
+    // keep serving its calls and the events until it has ended, then join.
+    // The calls are served directly too, as this may run inside one of them.
+    while (m_bThreadActive.load()) {
+        ServeGuiCalls();
         QCoreApplication::processEvents(QEventLoop::AllEvents);
         SleepMs(2);
     }
@@ -113,7 +118,9 @@ void CSettingsFrame::OpenWindow() {
     setWindowTitle(QString::fromStdString(
         FormatSettingsTitle(model, theLink.m_nNode.load(), remote ? 0 : theWirelessGroup.nodeNumber)));
     // 4., 5. identity line, idle
-    m_pStatus->setText(QString::fromStdString(FormatStatusLine(theLink.m_dwUid.load())));
+    const QString identity = QString::fromStdString(FormatStatusLine(theLink.m_dwUid.load()));
+    m_pStatus->setText(identity);
+    m_pStatus->setAccessibleName(identity);  // the value itself, not a caption
     m_nWriteState.store(WRITE_IDLE);
     ShowProgress(false);
     SetFormEnabled(true);
@@ -134,49 +141,87 @@ void CSettingsFrame::OpenWindow() {
     }
     // 10.
     m_nWriteResult.store(RESULT_NONE);
+    m_bCloseRequested = false;
     InstallEnterFilter();
 }
 
 void CSettingsFrame::reject() {
-    if (m_bWorkerRunning.load()) return;  // a write is still on its way
-    QDialog::reject();
+    if (!m_bWorkerRunning.load()) {
+        QDialog::reject();
+        return;
+    }
+    // The close box or Escape while the worker runs: no write is started
+    // (still validating) or the write stops; the window closes when the
+    // worker's end reaches OnWorkFinished.
+    m_bCloseRequested = true;
+    int idle = WRITE_IDLE;
+    if (!m_nWriteState.compare_exchange_strong(idle, WRITE_STOPPED)) RequestStop();
+}
+
+bool CSettingsFrame::RequestStop() {
+    int running = WRITE_RUNNING;
+    if (!m_nWriteState.compare_exchange_strong(running, WRITE_STOPPED)) return false;
+    m_nWriteResult.store(RESULT_NONE);
+    theLink.StopSending();  // the current wait ends now; nothing more goes out
+    return true;
 }
 
 void CSettingsFrame::OnOk() {
     if (m_nWriteState.load() == WRITE_RUNNING) {
-        m_nWriteState.store(WRITE_STOPPED);
-        m_nWriteResult.store(RESULT_NONE);
+        RequestStop();
         return;
     }
-    // One write at a time: a worker that is still finishing (after a stop
-    // request or an error answer) keeps OK from starting another.
+    // One write at a time, until its end has been dealt with here; the form
+    // is disabled until then, so this only guards against a click queued
+    // meanwhile.
     if (m_bWorkerRunning.load()) return;
-    if (m_worker.joinable()) m_worker.join();  // ended: its last step was clearing the flag
+    if (m_worker.joinable()) m_worker.join();
     m_bWorkerRunning.store(true);
-    m_bWorkerDone.store(false);
+    m_bThreadActive.store(true);
     m_worker = std::thread([this] { WorkerMain(); });
 }
 
 void CSettingsFrame::WorkerMain() {
-    auto finish = [this] { m_bWorkerRunning.store(false); };
-    if (!ValidateForm()) return finish();
+    bool valid = ValidateForm();
     // The panel is only checked for a direct target: for a remote one it is
     // out of view, its group settings are never written, and a check could
     // refuse the write with a message about fields the operator cannot see.
     int panel = CSetSubG::WG_NOT_REQUESTED;
-    if (theLink.m_nNode.load() == 0) {
+    if (valid && theLink.m_nNode.load() == 0) {
         panel = m_pSubG->ValidateWirelessGroup();
-        if (panel == CSetSubG::WG_INVALID) return finish();
+        valid = panel != CSetSubG::WG_INVALID;
     }
+    bool wrote = false;
+    bool linkLost = false;
+    if (valid) {
+        m_nWriteResult.store(RESULT_COMM_ERROR);
+        // The state comes first: a click on the changed button is then a
+        // stop request, not a new press on an idle window. A close request
+        // that came during the validation has set it to stopped: no write.
+        int idle = WRITE_IDLE;
+        if (m_nWriteState.compare_exchange_strong(idle, WRITE_RUNNING)) {
+            wrote = true;
+            linkLost = !RunWrite(panel);
+        } else {
+            m_nWriteResult.store(RESULT_NONE);
+        }
+    }
+    // The window outlives the worker (EndWork joins it first), so the guard
+    // only matters for a window deleted by other means.
+    QPointer<CSettingsFrame> self(this);
+    RunOnGui([self, linkLost, wrote] {
+        if (!self) return;
+        if (linkLost) self->OnLinkLost();
+        else self->OnWorkFinished(wrote);
+    });
+    m_bThreadActive.store(false);  // the last step: OnWorkFinished joins after it
+}
 
-    m_nWriteResult.store(RESULT_COMM_ERROR);
-    // The state comes first: a click on the changed button is then a stop
-    // request, not a new press on an idle window.
-    m_nWriteState.store(WRITE_RUNNING);
-    RunOnGuiBlocking([this] { SetFormEnabled(false); });
-    SleepMs(10);
-    m_watcher = std::thread([this] { WatcherMain(); });
-
+bool CSettingsFrame::RunWrite(int panel) {
+    RunOnGuiBlocking([this] {
+        SetFormEnabled(false);
+        ShowProgress(true);
+    });
     auto onSendFailed = [this](int err) { ShowMessage(this, FormatText(MSG_COMM_ERROR_CODE, err)); };
     StepFailure failure;
     bool ok = WriteDevice(onSendFailed, &failure) >= 0;
@@ -186,41 +231,26 @@ void CSettingsFrame::WorkerMain() {
         if (!ok) failure.error = theLink.m_nError.load();
     }
 
-    bool linkLost = false;
+    int running = WRITE_RUNNING;
+    int commError = RESULT_COMM_ERROR;
     if (ok) {
-        m_nWriteResult.store(RESULT_WRITTEN);
-    } else {
-        m_nWriteState.store(WRITE_STOPPED);
-        if (IsLinkLostError(failure.error)) {
-            linkLost = true;
-            ShowMessage(this, QString::fromUtf8(MSG_LINK_LOST));
-        }
+        // Written unless a stop came first; a stop after this is too late.
+        if (m_nWriteState.compare_exchange_strong(running, WRITE_ENDING))
+            m_nWriteResult.compare_exchange_strong(commError, RESULT_WRITTEN);
+        return true;
     }
-    m_bWorkerDone.store(true);
-    if (m_watcher.joinable()) m_watcher.join();
-    if (linkLost) {
-        QMetaObject::invokeMethod(this, [this] { OnLinkLost(); }, Qt::QueuedConnection);
-    } else {
-        QMetaObject::invokeMethod(this, [this] { OnWorkFinished(); }, Qt::QueuedConnection);
+    m_nWriteState.compare_exchange_strong(running, WRITE_STOPPED);
+    if (IsEndedOnPurpose(failure.error)) {
+        // The device's own message was shown, or the operator stopped.
+        m_nWriteResult.compare_exchange_strong(commError, RESULT_NONE);
+        return true;
     }
-    finish();
-}
-
-void CSettingsFrame::WatcherMain() {
-    QMetaObject::invokeMethod(this, [this] { ShowProgress(true); }, Qt::QueuedConnection);
-    // The display stays up until the worker ends, a stop request or a device
-    // error answer; the awaited count is left to the worker's wait.
-    while (theLink.m_nGroupWriteError.load() == 0 && m_nWriteState.load() != WRITE_STOPPED &&
-           !m_bWorkerDone.load()) {
-        SleepMs(10);
+    if (IsLinkLostError(failure.error)) {
+        m_nWriteResult.store(RESULT_NONE);
+        ShowMessage(this, QString::fromUtf8(MSG_LINK_LOST));
+        return false;
     }
-    QMetaObject::invokeMethod(this, [this] { ShowProgress(false); }, Qt::QueuedConnection);
-    if (m_nWriteState.load() == WRITE_STOPPED || !m_bWorkerDone.load()) {
-        // Stop request, failure or error answer: the form comes back now; the
-        // worker's notification follows when its current wait has ended.
-        m_nWriteState.store(WRITE_IDLE);
-        QMetaObject::invokeMethod(this, [this] { SetFormEnabled(true); }, Qt::QueuedConnection);
-    }
+    return true;  // "通信エラー" follows, unless a stop request silenced it
 }
 
 void CSettingsFrame::ShowProgress(bool show) {
@@ -232,34 +262,47 @@ void CSettingsFrame::SetFormEnabled(bool enabled) {
     for (QObject* o : children()) {
         if (auto* w = qobject_cast<QWidget*>(o); w && !w->isWindow()) w->setEnabled(enabled);
     }
+    // The accessible name follows the caption.
+    const QString caption = QString::fromUtf8(enabled ? TXT_OK : TXT_ABORT);
+    m_pOk->setText(caption);
+    m_pOk->setAccessibleName(caption);
     if (!enabled) {
-        m_pOk->setText(QString::fromUtf8(TXT_ABORT));
         m_pOk->setEnabled(true);
         m_pProgress->setEnabled(true);  // a direct child: the write shows it enabled
     } else {
-        m_pOk->setText(QString::fromUtf8(TXT_OK));
         OnFormEnabled();
     }
 }
 
-void CSettingsFrame::OnWorkFinished() {
+void CSettingsFrame::OnWorkFinished(bool wrote) {
+    JoinWorker();  // its last step was clearing its flag: no wait
+    m_bWorkerRunning.store(false);
+    if (m_bTearingDown) return;
     m_nWriteState.store(WRITE_IDLE);
-    SetFormEnabled(true);
-    if (m_nWriteResult.load() == RESULT_COMM_ERROR) {
-        m_nWriteResult.store(RESULT_NONE);
-        ShowMessage(this, QString::fromUtf8(MSG_COMM_ERROR));
+    theLink.AllowSending();
+    if (wrote) {
+        ShowProgress(false);
+        SetFormEnabled(true);
     }
-    if (m_nWriteResult.load() == RESULT_WRITTEN && m_pSubG->FinishWirelessGroupChange()) {
-        m_nWriteResult.store(RESULT_NONE);
-        // Closing waits for the worker's last step (clearing its flag).
-        JoinWorker();
+    const int result = m_nWriteResult.exchange(RESULT_NONE);
+    if (result == RESULT_COMM_ERROR) ShowMessage(this, QString::fromUtf8(MSG_COMM_ERROR));
+    if (result == RESULT_WRITTEN && m_pSubG->FinishWirelessGroupChange()) {
+        m_bCloseRequested = false;
         done(QDialog::Accepted);
+        return;
+    }
+    if (m_bCloseRequested) {
+        m_bCloseRequested = false;
+        QDialog::reject();
     }
 }
 
 void CSettingsFrame::OnLinkLost() {
-    m_nWriteState.store(WRITE_STOPPED);
-    QThread::msleep(100);
     JoinWorker();
+    m_bWorkerRunning.store(false);
+    if (m_bTearingDown) return;
+    m_nWriteState.store(WRITE_STOPPED);
+    theLink.AllowSending();
+    QThread::msleep(100);
     done(RESULT_LINK_LOST);
 }

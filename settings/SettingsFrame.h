@@ -1,13 +1,27 @@
 // The frame shared by the device settings windows: title, identity line, the
 // embedded wireless group panel, the remote shift, the write worker with its
-// progress watcher, stop requests, device error answers and a lost link.
+// progress display, stop requests, device error answers and a lost link.
 //
 // Threads: the GUI thread owns every widget. OK starts one write worker
-// (std::thread); the worker starts the progress watcher. Both reach the GUI
-// through RunOnGuiBlocking (worker only) or queued calls on this window. The
-// window refuses to close while a worker runs, and EndWork() (called by the
-// destructors) keeps processing events until it has ended, so the GUI thread
-// never blocks on a thread that waits for it.
+// (std::thread), which reaches the GUI through RunOnGuiBlocking or queued
+// calls on this window. EndWork() (called by the destructors) keeps
+// processing events until the worker has ended, so the GUI thread never
+// blocks on a thread that waits for it.
+//
+// How a write ends (one message at most, the form live only once the worker
+// has ended, so whenever the form looks idle it is):
+// - every command answered: the completion step of the group panel, then the
+//   window closes (or stays, when the step fails);
+// - "中止" (OK while writing): the link's current wait ends at once and
+//   nothing more is sent (theLink.StopSending); no message, the window stays;
+// - a device error answer: its handler has shown the device's own message
+//   and ended the wait (LINK_E_ERROR_ANSWER); nothing more is sent, no
+//   further message, the window stays;
+// - a lost link: the link-lost message, then the window closes with -1;
+// - any other failure: "通信エラー", the window stays.
+// The close box and Escape during a write stop it the same way and close the
+// window once the worker has ended. Nothing is reported as written unless
+// every command was answered before a stop.
 #pragma once
 
 #include <QDialog>
@@ -30,6 +44,7 @@ public:
     static constexpr int WRITE_IDLE = 0;
     static constexpr int WRITE_RUNNING = 1;
     static constexpr int WRITE_STOPPED = 2;  // stop requested or write failed
+    static constexpr int WRITE_ENDING = 3;   // every command answered; a stop comes too late
     // m_nWriteResult
     static constexpr int RESULT_NONE = 0;
     static constexpr int RESULT_COMM_ERROR = 1;
@@ -47,10 +62,13 @@ public:
     CSetSubG* Panel() const { return m_pSubG; }
     int WriteState() const { return m_nWriteState.load(); }
     int WriteResult() const { return m_nWriteResult.load(); }
-    // True from OK until the write worker and its watcher have ended.
+    // True from OK until the end of the write worker has been dealt with on
+    // the GUI thread (form back, messages, completion step).
     bool IsWriteRunning() const { return m_bWorkerRunning.load(); }
 
-    // Cancel, Escape and the close box: refused while a write worker runs.
+    // Cancel, Escape and the close box. While a write worker runs (Cancel is
+    // disabled then): a stop request, and the window closes once the worker
+    // has ended.
     void reject() override;
 
 protected:
@@ -67,7 +85,10 @@ protected:
     // Write worker: read the form (on the GUI thread), validate, show the
     // message (owned by the window) on failure. True when valid.
     virtual bool ValidateForm() = 0;
-    // Write worker: the device's write commands; 0 or -1.
+    // Write worker: the device's write commands; 0 or -1 at the first
+    // failing step (SendAndWait), with failure->error set. After a stop or a
+    // device error answer every further send fails at once, and
+    // IsEndedOnPurpose(failure->error) holds: show no message of your own.
     virtual int WriteDevice(const SendFailedFn& onSendFailed, StepFailure* failure) = 0;
     // After the form was enabled again.
     virtual void OnFormEnabled() {}
@@ -77,11 +98,12 @@ protected:
 
 private:
     void OnOk();
+    bool RequestStop();
     void WorkerMain();
-    void WatcherMain();
+    bool RunWrite(int panel);
     void SetFormEnabled(bool enabled);
     void ShowProgress(bool show);
-    void OnWorkFinished();
+    void OnWorkFinished(bool wrote);
     void OnLinkLost();
     void InstallEnterFilter();
     void JoinWorker();
@@ -95,10 +117,11 @@ private:
 
     std::atomic<int> m_nWriteState{WRITE_IDLE};
     std::atomic<int> m_nWriteResult{RESULT_NONE};
-    std::atomic<bool> m_bWorkerRunning{false};
-    std::atomic<bool> m_bWorkerDone{false};  // tells the watcher the worker ended
+    std::atomic<bool> m_bWorkerRunning{false};  // from OK until OnWorkFinished/OnLinkLost
+    std::atomic<bool> m_bThreadActive{false};   // the worker thread has not ended
+    bool m_bCloseRequested = false;  // GUI thread: close once the worker has ended
+    bool m_bTearingDown = false;     // GUI thread: EndWork has begun
     std::thread m_worker;
-    std::thread m_watcher;  // started and joined by the worker
 
     // Geometry as designed, restored before each opening (the remote shift
     // moves it).

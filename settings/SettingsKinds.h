@@ -4,7 +4,7 @@
 // reuses it for every connection.
 #pragma once
 
-#include "app/DeviceKinds.h"
+#include "settings/DeviceKinds.h"
 
 #include <QPointer>
 

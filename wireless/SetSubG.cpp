@@ -40,12 +40,19 @@ CSetSubG::CSetSubG(QWidget* parent) : QWidget(parent), m_ui(std::make_unique<Ui>
     m_ui->edtGroupPassword->setEchoMode(QLineEdit::Password);
     m_ui->edtEncryptionPassword->setEchoMode(QLineEdit::Password);
 
-    connect(m_ui->chkMaster, &QCheckBox::clicked, this, [this] { ApplyVisibility(); });
+    // The rules follow the checked state however it changes (mouse, keys,
+    // assistive technology); while SetFields fills the panel they wait for
+    // its caller.
+    connect(m_ui->chkMaster, &QCheckBox::toggled, this, [this] {
+        if (!m_bFilling) ApplyVisibility();
+    });
     for (QAbstractButton* b : {static_cast<QAbstractButton*>(m_ui->radParent),
                                static_cast<QAbstractButton*>(m_ui->radChildFile),
                                static_cast<QAbstractButton*>(m_ui->radChildManual),
                                static_cast<QAbstractButton*>(m_ui->chkEncryption)}) {
-        connect(b, &QAbstractButton::clicked, this, [this] { ApplyRoleRule(); });
+        connect(b, &QAbstractButton::toggled, this, [this] {
+            if (!m_bFilling) ApplyRoleRule();
+        });
     }
     connect(m_ui->btnOpenFile, &QPushButton::clicked, this, [this] { OpenSettingsFile(); });
 
@@ -93,6 +100,7 @@ GroupPanelFields CSetSubG::Fields() const {
 }
 
 void CSetSubG::SetFields(const GroupPanelFields& f) {
+    m_bFilling = true;
     m_ui->chkMaster->setChecked(f.master);
     (f.role == WG_ROLE_CHILD_FILE     ? m_ui->radChildFile
      : f.role == WG_ROLE_CHILD_MANUAL ? m_ui->radChildManual
@@ -105,6 +113,7 @@ void CSetSubG::SetFields(const GroupPanelFields& f) {
     m_ui->edtEncryptionPassword->setText(Q(f.encryptionPassword));
     (f.mode == 2 ? m_ui->radLong : f.mode == 1 ? m_ui->radMedium : m_ui->radFast)->setChecked(true);
     m_ui->edtNode->setText(Q(f.node));
+    m_bFilling = false;
 }
 
 void CSetSubG::ApplyLayout() {
@@ -153,7 +162,9 @@ int CSetSubG::ValidateWirelessGroup() {
 
 int CSetSubG::WriteWirelessGroup() {
     const int r = SendWirelessGroupWrite();
-    if (r == GW_SEND_FAILED) ShowMessage(this, FormatText(MSG_COMM_ERROR_CODE, theLink.m_nError.load()));
+    const int err = theLink.m_nError.load();
+    // A send refused after a stop request is no communication error.
+    if (r == GW_SEND_FAILED && !IsEndedOnPurpose(err)) ShowMessage(this, FormatText(MSG_COMM_ERROR_CODE, err));
     return r == GW_OK ? 0 : -1;
 }
 

@@ -40,7 +40,8 @@ public:
 
     int PendingAction() const { return m_nPendingAction.load(); }
 
-    // GUI thread. The field values as plain data, and back.
+    // GUI thread. The field values as plain data, and back (SetFields
+    // applies no rule; its caller does).
     GroupPanelFields Fields() const;
     void SetFields(const GroupPanelFields& fields);
 
@@ -58,4 +59,5 @@ private:
     struct Ui;
     std::unique_ptr<Ui> m_ui;
     std::atomic<int> m_nPendingAction{0};
+    bool m_bFilling = false;  // GUI thread: SetFields is changing the controls
 };

@@ -109,7 +109,7 @@ std::string FormatGroupWriteError(int code) {
 int OnWirelessGroupWriteReply(const unsigned char* reply, int len) {
     if (!HasMnemonic(reply, len, 'g', 'i')) return 0;
     if (len == GI_ERROR_REPLY_SIZE) {
-        // Not counted: the sender's wait runs into its time-out while the
+        // Not counted: the report ends the sender's wait as failed while the
         // operator sees the message; the presenter never blocks this thread.
         const int code = reply[4] - 0x20;
         ReportDeviceErrorAnswer(code, FormatGroupWriteError(code));

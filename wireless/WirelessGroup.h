@@ -35,8 +35,9 @@ int ReadWirelessGroup();
 // Handler for "gj": parses a 16-byte reply into theWirelessGroup; always 1.
 int OnWirelessGroupReply(const unsigned char* reply, int len);
 // Handler for "gi": a 6-byte error answer is reported with
-// ReportDeviceErrorAnswer ("設定送信エラー:GI-%02X") and not counted (0);
-// otherwise the group number is taken and the reply counts (1).
+// ReportDeviceErrorAnswer ("設定送信エラー:GI-%02X"), which ends the write's
+// wait at once as failed, and is not counted (0); otherwise the group number
+// is taken and the reply counts (1).
 int OnWirelessGroupWriteReply(const unsigned char* reply, int len);
 
 // Length of a "gj" reply (mnemonic through terminator).

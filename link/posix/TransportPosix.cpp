@@ -16,6 +16,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -127,9 +128,26 @@ std::unique_ptr<ILinkTransport> MakeFdTransport(int fd, bool isSocket) {
 }
 
 std::unique_ptr<ILinkTransport> OpenSerialTransport(const std::string& path, int* err) {
+    // Only a character device is a serial port. A regular file, directory,
+    // FIFO or socket typed as the port is refused before anything is opened,
+    // read or written, and checked again on what was opened.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        *err = errno;
+        return nullptr;
+    }
+    if (!S_ISCHR(st.st_mode)) {
+        *err = ENOTTY;
+        return nullptr;
+    }
     int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         *err = errno;
+        return nullptr;
+    }
+    if (::fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode)) {
+        *err = ENOTTY;
+        ::close(fd);
         return nullptr;
     }
     // No sharing: one program at a time talks to the device.

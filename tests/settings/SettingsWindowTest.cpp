@@ -105,10 +105,6 @@ class SettingsWindowTest : public QObject {
         Click(w, "okButton");
         return QTest::qWaitFor([w] { return !w->isVisible(); }, 8000) && w->result() == QDialog::Accepted;
     }
-    // The write ended as failed: the message, the worker gone, the window kept.
-    bool WriteFailed(CSettingsFrame* w) const {
-        return QTest::qWaitFor([&] { return Shown(MSG_COMM_ERROR) && !w->IsWriteRunning(); }, 6000) && w->isVisible();
-    }
 
 private slots:
     void init() {
@@ -141,7 +137,8 @@ private slots:
         QVERIFY(w);
         QCOMPARE(Sim().Frames(), (std::vector<std::string>{"00GJ", "00SJ"}));
         QCOMPARE(w->windowTitle(), QString::fromStdString(GetModelName(15, 0)) + Q(" ( node : 5 ) の設定"));
-        QCOMPARE(Child<QLabel>(w, "statusLine")->text(), Q("UID : 12345678"));
+        QCOMPARE(QAccessible::queryAccessibleInterface(Child<QLabel>(w, "statusLine"))->text(QAccessible::Name),
+                 Q("UID : 12345678"));
         QVERIFY(w->Panel()->isVisibleTo(w));
         QCOMPARE(Child(w, "editDestNode")->text(), Q("3"));  // filled from the device
         QCOMPARE(Child<QComboBox>(w, "comboBaud")->currentText(), Q("9600"));
@@ -150,9 +147,11 @@ private slots:
         QTest::keyClick(w, Qt::Key_Enter);
         QVERIFY(w->isVisible() && !w->IsWriteRunning());
 
-        Click(w, "radioModeRtu");
+        // The rules follow a checked state changed without a click, as keys
+        // or assistive technology change it.
+        Child<QAbstractButton>(w, "radioModeRtu")->setChecked(true);
         QVERIFY(!Child<QComboBox>(w, "comboTimeout")->isEnabled() && !Child(w, "editFilterLow")->isEnabled());
-        Click(w, "radioFilterPass");
+        Child<QAbstractButton>(w, "radioFilterPass")->setChecked(true);
         QVERIFY(Child(w, "editFilterLow")->isEnabled());
         // A refused value: its message, nothing sent, the window stays.
         SetText(w, "editFilterLow", "00");
@@ -181,7 +180,8 @@ private slots:
         CSetGateway* w = Open<CGatewayKind>("device 0 model 14 uid 1\ndevice 4 model 13 uid 4\n", true, 4, 13, 4);
         QVERIFY(w);
         QCOMPARE(Sim().Frames(), (std::vector<std::string>{"04SJ", "04GK", "04MR01A6"}));
-        QCOMPARE(Child<QLabel>(w, "macText")->text(), Q("00-80-AB-12-34-56"));
+        QAccessibleInterface* mac = QAccessible::queryAccessibleInterface(Child<QLabel>(w, "macText"));
+        QCOMPARE(mac->text(QAccessible::Name) + mac->text(QAccessible::Description), Q("MACアドレス :00-80-AB-12-34-56"));
         QCOMPARE(Child(w, "editSerialPort")->text(), Q(" 1024"));
         QVERIFY(Child(w, "editSerialPort")->hasAcceptableInput());
         QFrame* area = Child<QFrame>(w, "frameArea");
@@ -198,24 +198,6 @@ private slots:
         QCOMPARE(Sent("04GE27130400 0A000002FFFFFF00C0A800FE"), 1);
         QCOMPARE(Sent("GI") + Sent("GJ"), 0);
         QCOMPARE(m_messages, std::vector<QString>{Q(MSG_WG_CHANGED)});
-    }
-
-    // A gateway made parent of a new group: its relay and LAN settings, then
-    // the group; then the group's file offered for saving.
-    void gatewayBecomesParent() {
-        CSetGateway* w = Open<CGatewayKind>("device 0 model 13 uid 0A0B0C0D\n", false, 0, 13, 0x0A0B0C0D);
-        QVERIFY(w);
-        QVERIFY(w->Panel()->Fields().master);  // no group yet
-        EditPanel(w, [](GroupPanelFields& f) { f.role = WG_ROLE_PARENT, f.groupPassword = "pass 1", f.channel = "3"; });
-        QVERIFY(OkCloses(w));
-        QVERIFY(Shown(MSG_WG_PARENT_CHANGED));
-        const std::uint32_t group = rzsim::NewGroupNumber(0x0A0B0C0D);
-        QCOMPARE(theWirelessGroup.groupNumber, group);  // from the "gi" answer
-        QCOMPARE(m_asked, QStringList{QString::asprintf("KORZ_%08X.krz", group)});
-        const auto frames = Sim().Frames();
-        QCOMPARE(frames.size(), size_t(7));  // GJ SJ GK MR, then SP GE GI in order
-        QVERIFY(frames[4].rfind("00SP", 0) == 0 && frames[5].rfind("00GE", 0) == 0);
-        QCOMPARE(QString::fromStdString(frames[6]), Q("00GI# FFFFFFFF01pass 1   ") + QString(64, QLatin1Char('0')));
     }
 
     // A serial converter enrolled as a child from a parent's settings file:
@@ -252,62 +234,83 @@ private slots:
         QFile::remove(path);
     }
 
-    // "sp" error answer: the form comes back while the message is open, the
-    // wait runs into its time-out and the write fails; nothing is stored.
-    void serialErrorAnswer() {
-        m_holdBox = true;
-        CSetSerial* w = Open<CSerialKind>(kDirectSerial + "fault 0 error SP 65\n", false, 0, 15, 1);
+    // An error answer, even with code 0, ends the write at once: its own
+    // message only, nothing stored, the form live long before the time-out;
+    // OK again succeeds as soon as the device accepts.
+    void serialErrorAnswerThenRetry() {
+        const std::string scenario = kDirectSerial + "set 0 relay \"% 03  !!0D00 01F7\"\n";
+        CSetSerial* w = Open<CSerialKind>(scenario + "fault 0 error SP 0\n", false, 0, 15, 1, 5);
         QVERIFY(w);
-        const std::string relayBefore = Sim().State(0).relay;
+        QElapsedTimer clock;
+        clock.start();
         SetText(w, "editDestNode", "9");
         Click(w, "okButton");
-        QTRY_COMPARE_WITH_TIMEOUT(m_answers, std::vector<std::string>{"設定送信エラー:SP-41"}, 3000);
-        // The form comes back while the message is open and the worker still
-        // waits for an answer that will not be counted.
-        QTRY_VERIFY_WITH_TIMEOUT(Child<QAbstractButton>(w, "okButton")->text() == Q("OK"), 1000);
-        QVERIFY(Child(w, "editDestNode")->isEnabled() && w->IsWriteRunning() && !Shown(MSG_COMM_ERROR));
-        Click(w, "okButton");      // no second write
-        Click(w, "cancelButton");  // no closing under the worker
-        QVERIFY(w->isVisible());
-        m_closeBox();
-        QVERIFY(WriteFailed(w) && !Shown(MSG_WG_CHANGED));
-        QCOMPARE(Sim().State(0).relay, relayBefore);
-        QCOMPARE(Sent("00SP"), 1);
-        Click(w, "cancelButton");
-        QVERIFY(!w->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(!w->IsWriteRunning() && Child(w, "editDestNode")->isEnabled(), 2000);
+        QVERIFY(clock.elapsed() < 2000);
+        QCOMPARE(m_answers, std::vector<std::string>{"設定送信エラー:SP-00"});
+        QVERIFY(m_messages.empty() && w->isVisible());
+        QCOMPARE(Sim().State(0).relay.substr(2, 2), std::string("03"));
+        rzsim::Scenario accepting;
+        std::string error;
+        QVERIFY(rzsim::ParseScenario(scenario, &accepting, &error));
+        Sim().SetScenario(accepting);
+        QVERIFY(OkCloses(w));
+        QCOMPARE(Sim().State(0).relay.substr(2, 2), std::string("09"));
+        QCOMPARE(Sent("00SP"), 2);
+        QCOMPARE(m_messages, std::vector<QString>{Q(MSG_WG_CHANGED)});
     }
 
-    // A rejected group write: no settings file, the window stays open.
-    void groupWriteRejected() {
-        CSetGateway* w = Open<CGatewayKind>("device 0 model 13 uid 0A0B0C0D\nfault 0 error GI 7\n", false, 0, 13, 0x0A0B0C0D, 1);
+    // A refused group write: the device's message only, no settings file
+    // offered; Cancel closes at once once the message was closed.
+    void groupWriteRejectedThenCancel() {
+        m_holdBox = true;
+        CSetGateway* w = Open<CGatewayKind>("device 0 model 13 uid 0A0B0C0D\nfault 0 error GI 7\n", false, 0, 13, 0x0A0B0C0D, 5);
         QVERIFY(w);
         EditPanel(w, [](GroupPanelFields& f) { f.groupPassword = "pw", f.channel = "2"; });
         Click(w, "okButton");
-        QVERIFY(WriteFailed(w) && !Shown(MSG_WG_PARENT_CHANGED) && m_asked.isEmpty());
-        QCOMPARE(m_answers, std::vector<std::string>{"設定送信エラー:GI-07"});
+        QTRY_COMPARE_WITH_TIMEOUT(m_answers, std::vector<std::string>{"設定送信エラー:GI-07"}, 3000);
+        m_closeBox();
+        QTRY_VERIFY_WITH_TIMEOUT(Child<QAbstractButton>(w, "cancelButton")->isEnabled(), 2000);
+        Click(w, "cancelButton");
+        QVERIFY(!w->isVisible());
+        QCOMPARE(w->result(), int(QDialog::Rejected));
+        QVERIFY(m_messages.empty() && m_asked.isEmpty());
         QCOMPARE(Sent("00GI"), 1);
     }
 
-    // A stop request gives the form back at once; the write already sent
-    // still finishes, and then closes the window; a second OK in the
-    // meantime starts nothing.
-    void stopRequestDuringWrite() {
-        CSetSerial* w = Open<CSerialKind>(kDirectSerial + "fault 0 delay SP 1200\n", false, 0, 15, 1, 4);
+    // A gateway made parent of a new group. "中止" while "GE" waits for its
+    // answer: the form is live at once, "GI" never goes out, nothing is
+    // reported. OK again writes its relay and LAN settings, then the group;
+    // the group's file is offered for saving under the new group's number.
+    void stopThenParentOfANewGroup() {
+        CSetGateway* w = Open<CGatewayKind>("device 0 model 13 uid 0A0B0C0D\nfault 0 delay GE 1500\n", false, 0, 13, 0x0A0B0C0D, 4);
         QVERIFY(w);
+        QVERIFY(w->Panel()->Fields().master);  // no group yet
+        EditPanel(w, [](GroupPanelFields& f) { f.role = WG_ROLE_PARENT, f.groupPassword = "pass 1", f.channel = "3"; });
         auto* ok = Child<QAbstractButton>(w, "okButton");
         ok->click();
-        QTRY_VERIFY_WITH_TIMEOUT(ok->text() == Q("中止") && w->WriteState() == CSettingsFrame::WRITE_RUNNING, 2000);
-        QVERIFY(!Child(w, "editDestNode")->isEnabled() && ok->isEnabled() && Child<QProgressBar>(w, "progressBar")->isEnabled());
+        QTRY_COMPARE_WITH_TIMEOUT(Sent("00GE"), 1, 2000);
+        QCOMPARE(ok->text(), Q("中止"));
+        QCOMPARE(ok->accessibleName(), Q("中止"));
+        QVERIFY(!Child(w, "editIp")->isEnabled() && Child<QProgressBar>(w, "progressBar")->isEnabled());
+        QElapsedTimer clock;
+        clock.start();
         ok->click();
-        QTRY_VERIFY_WITH_TIMEOUT(ok->text() == Q("OK") && Child(w, "editDestNode")->isEnabled(), 1000);
-        QVERIFY(w->IsWriteRunning());
-        ok->click();               // refused: the first write still runs
-        Click(w, "cancelButton");  // refused as well
-        QVERIFY(w->isVisible());
-        QTRY_VERIFY_WITH_TIMEOUT(!w->isVisible(), 5000);
-        QCOMPARE(w->result(), int(QDialog::Accepted));
-        QCOMPARE(Sent("00SP"), 1);
-        QVERIFY(!Shown(MSG_COMM_ERROR));
+        QTRY_VERIFY_WITH_TIMEOUT(!w->IsWriteRunning() && Child(w, "editIp")->isEnabled(), 1000);
+        QVERIFY(clock.elapsed() < 1000);
+        QCOMPARE(ok->text(), Q("OK"));
+        QCOMPARE(ok->accessibleName(), Q("OK"));
+        QVERIFY(m_messages.empty() && w->isVisible());
+        QVERIFY(OkCloses(w));
+        const auto frames = Sim().Frames();
+        std::vector<std::string> sent;
+        for (const std::string& f : frames) sent.push_back(f.substr(0, 4));
+        QCOMPARE(sent, (std::vector<std::string>{"00GJ", "00SJ", "00GK", "00MR", "00SP", "00GE", "00SP", "00GE", "00GI"}));
+        QCOMPARE(QString::fromStdString(frames[8]), Q("00GI# FFFFFFFF01pass 1   ") + QString(64, QLatin1Char('0')));
+        QVERIFY(Shown(MSG_WG_PARENT_CHANGED));
+        const std::uint32_t group = rzsim::NewGroupNumber(0x0A0B0C0D);
+        QCOMPARE(theWirelessGroup.groupNumber, group);  // from the "gi" answer
+        QCOMPARE(m_asked, QStringList{QString::asprintf("KORZ_%08X.krz", group)});
     }
 
     // The device drops the connection during the write: the link-lost

@@ -132,12 +132,9 @@ TEST_F(GroupFileTest, LoadAcceptsOrRefusesWithTheCode) {
         {"4 bytes", cut(good, 4), "D-2"},
         {"record block cut short", cut(Compose("001", "00064", img), 19 + 40), "D-2"},
         {"length block damaged", flipped(17), "D-3"},
-        {"record padding damaged", flipped(81), "D-3"},
         {"record values out of range", Compose("001", "00064", std::string(60, 'x')), "D-3"},
         {"length beyond the buffer", Compose("001", "00065", img), "D-3"},
-        {"zero length", Compose("001", "00000", img), "D-3"},
         {"non-numeric length", Compose("001", "0x040", img), "D-3"},
-        {"empty length text", Compose("001", "", img), "D-3"},
         {"record of 40 bytes", Compose("001", "00048", img.substr(0, 40)), "D-3"},
     };
     for (const auto& c : cases) {

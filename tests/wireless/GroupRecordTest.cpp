@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -31,11 +32,10 @@ TEST(WirelessRecord, GjReplyOfSixteenBytesIsParsedOthersOnlyCount) {
     std::memset(theWirelessGroup.encryptionPassword, 'x', 32);
     // channel 3, mode 1, group in lower case, node 0x0A, encryption on
     EXPECT_EQ(Feed(OnWirelessGroupReply, std::string("gj#!0012abcd0A!") + T), 1);
-    EXPECT_EQ(theWirelessGroup.commMode, 1);
-    EXPECT_EQ(theWirelessGroup.groupNumber, 0x0012ABCDu);
-    EXPECT_EQ(theWirelessGroup.encryptionEnabled, 1);
-    EXPECT_EQ(std::string(theWirelessGroup.groupPassword, 8), "        ");
-    EXPECT_EQ(std::string(theWirelessGroup.encryptionPassword, 32), std::string(32, '\0'));
+    const WirelessGroupRecord& g = theWirelessGroup;
+    EXPECT_EQ(std::make_tuple(g.nodeNumber, g.channel, g.commMode, g.groupNumber, g.encryptionEnabled),
+              std::make_tuple(10, 3, 1, 0x0012ABCDu, 1));
+    EXPECT_EQ(std::string(g.groupPassword, 8) + std::string(g.encryptionPassword, 32), std::string(8, ' ') + std::string(32, '\0'));
 
     for (const std::string odd : {"gj#!0012abcd0A", "gj#!0012abcd0A!!", "gj"}) {
         EXPECT_EQ(Feed(OnWirelessGroupReply, odd + T), 1) << odd;
@@ -48,9 +48,7 @@ TEST(WirelessRecord, GjReplyOfSixteenBytesIsParsedOthersOnlyCount) {
 
 TEST(WirelessRecord, GiReplyCarriesTheNewGroupOnlyWhenLongEnough) {
     const struct { std::string reply; int counted; std::uint32_t group; } cases[] = {
-        {"gi010012ABCD", 1, 0x0012ABCDu},
-        {"gi010012abcd  ", 1, 0x0012ABCDu},
-        {"gi010012ABC", 0, 0x11111111u},  // one digit short of the group number
+        {"gi010012abcd  ", 1, 0x0012ABCDu}, {"gi010012ABC", 0, 0x11111111u},  // one digit short of the group number
     };
     for (const auto& c : cases) {
         theWirelessGroup.groupNumber = 0x11111111u;

@@ -56,23 +56,13 @@ TEST(GroupValidation, MessagesInOrder) {
     }
 }
 
-TEST(GroupPanelRules, LayoutAndNodeFieldTables) {
-    const ControlState hidden{false, false}, on{true, true}, off{true, false};
-    const struct { bool master; int role; bool encryption; GroupPanelLayout expected; } cases[] = {
-        {false, WG_ROLE_CHILD_MANUAL, true, GroupPanelLayout{}},
-        {true, WG_ROLE_PARENT, true, {on, hidden, hidden, on, on, off, true}},
-        {true, WG_ROLE_CHILD_FILE, true, {on, on, off, off, off, on, true}},
-        {true, WG_ROLE_CHILD_MANUAL, false, {on, hidden, on, on, off, on, true}},
-        {true, WG_ROLE_CHILD_MANUAL, true, {on, hidden, on, on, on, on, true}},
-    };
-    for (const auto& c : cases)
-        EXPECT_TRUE(ComputePanelLayout(c.master, c.role, c.encryption) == c.expected) << c.master << c.role << c.encryption;
-    // The node field is emptied only for a child at the parent's number.
-    const struct { int role; const char* text; bool clear; } nodeCases[] = {
+// The node field is emptied only for a child at the parent's number.
+TEST(GroupPanelRules, NodeFieldOfAChild) {
+    const struct { int role; const char* text; bool clear; } cases[] = {
         {WG_ROLE_CHILD_FILE, "1", true}, {WG_ROLE_CHILD_MANUAL, " 1 ", true}, {WG_ROLE_CHILD_MANUAL, "01", true},
         {WG_ROLE_CHILD_MANUAL, "", false}, {WG_ROLE_CHILD_MANUAL, "10", false}, {WG_ROLE_PARENT, "1", false},
     };
-    for (const auto& c : nodeCases) EXPECT_EQ(ShouldClearNodeField(c.role, c.text), c.clear) << c.role << c.text;
+    for (const auto& c : cases) EXPECT_EQ(ShouldClearNodeField(c.role, c.text), c.clear) << c.role << c.text;
 }
 
 }  // namespace

@@ -1,9 +1,9 @@
 // Output formatting of rzctl, kept apart from main() so that the tests can
-// drive it. Replies are parsed by the main window's own toolkit-free rules
-// (app/ConnectRules.h), so the client and the desktop tool read them alike.
+// drive it. Replies are parsed by the rules the main window uses too
+// (link/MainReplies.h), so the client and the desktop tool read them alike.
 #pragma once
 
-#include "app/ConnectRules.h"
+#include "link/MainReplies.h"
 
 #include <cstdint>
 #include <string>

@@ -3,12 +3,14 @@
 //   rzctl (--tcp HOST[:PORT] | --serial PATH) [--node N] [--timeout S] COMMAND
 //     identify               model, code, extension and unit identifier
 //     search [--seconds S]   one line per node answering "SN"
-//     raw TEXT               sends TEXT (\xHH escapes allowed) and prints replies
+//     raw TEXT               sends TEXT (\xHH escapes allowed) and prints replies,
+//                            the "00gq" registration status included
 //   rzctl group-file show FILE
 //   rzctl --version
 //
 // Exit status: 0 success, 1 no answer in time (or a bad settings file),
-// 2 connection or usage error.
+// 2 usage error, or a connection that failed or was lost at any moment
+// (the message carries the error code).
 #include "link/DeviceLink.h"
 #include "tools/rzctl/CtlReplies.h"
 #include "tools/rzctl/GroupFileCommand.h"
@@ -75,9 +77,28 @@ int RawHandler(void*, const unsigned char* reply, int len) {
     return 1;
 }
 
-int ConnectionError(const char* what) {
-    std::cerr << "rzctl: " << what << ": error " << theLink.m_nError.load() << "\n";
+int ConnectionError(const char* what, int error) {
+    std::cerr << "rzctl: " << what << ": error " << error << "\n";
     return kExitUsage;
+}
+
+// Waits the given seconds while the handlers print what arrives; a lost
+// link ends the wait at once. Returns the lost link's error, or 0.
+int ListenFor(int seconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (const int lost = theLink.LostError()) return lost;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return theLink.LostError();
+}
+
+// The outcome of a command whose wait or listening ended without a result:
+// a lost link is a connection error, anything else no answer in time.
+int NoAnswer(int error, const std::string& what) {
+    if (IsLinkLostError(error)) return ConnectionError("connection lost", error);
+    std::cerr << "rzctl: " << what << "\n";
+    return kExitNoAnswer;
 }
 
 }  // namespace
@@ -150,17 +171,18 @@ int main(int argc, char** argv) {
 
     static int context;  // any non-null context: the handlers keep their state in globals
     theLink.SetReplyHandler(&context, handler);
+    if (handler == &RawHandler) theLink.SetNotificationHandler(&context, &RawHandler);
     theLink.m_nTimeoutSec = timeoutSec;
-    if (theLink.Open() != 0) return ConnectionError("cannot connect");
+    if (theLink.Open() != 0) return ConnectionError("cannot connect", theLink.m_nError.load());
 
     int result = kExitOk;
+    const std::string noAnswer = "no answer within " + std::to_string(timeoutSec) + " s";
     if (command == "identify") {
         theLink.m_nNode = node;
         if (theLink.SendCommand("MD\xC8") != 0 || theLink.SendCommand("GS\xC8") != 0) {
-            result = ConnectionError("send failed");
+            result = ConnectionError("send failed", theLink.m_nError.load());
         } else if (theLink.WaitReplies(timeoutSec) != 1) {
-            std::cerr << "rzctl: no answer within " << timeoutSec << " s\n";
-            result = kExitNoAnswer;
+            result = NoAnswer(theLink.m_nError.load(), noAnswer);
         } else {
             std::lock_guard<std::mutex> lock(g_outMutex);
             if (!g_identity.haveModel || !g_identity.haveUid) {
@@ -173,31 +195,27 @@ int main(int argc, char** argv) {
     } else if (command == "search") {
         theLink.m_nNode = 255;
         if (theLink.SendCommand("SN\xC8") != 0) {
-            result = ConnectionError("send failed");
+            result = ConnectionError("send failed", theLink.m_nError.load());
         } else {
             // Answers are printed by the handler as they arrive.
-            std::this_thread::sleep_for(std::chrono::seconds(seconds));
+            const int lost = ListenFor(seconds);
             std::lock_guard<std::mutex> lock(g_outMutex);
-            if (g_answers == 0) {
-                std::cerr << "rzctl: no node answered within " << seconds << " s\n";
-                result = kExitNoAnswer;
-            }
+            if (lost || g_answers == 0)
+                result = NoAnswer(lost, "no node answered within " + std::to_string(seconds) + " s");
         }
     } else {
         theLink.m_nNode = node;
         const std::string frame = rawText + "\xC8";
         if (theLink.SendCommand(frame.c_str()) != 0) {
-            result = ConnectionError("send failed");
+            result = ConnectionError("send failed", theLink.m_nError.load());
         } else {
-            std::this_thread::sleep_for(std::chrono::seconds(timeoutSec));
+            const int lost = ListenFor(timeoutSec);
             std::lock_guard<std::mutex> lock(g_outMutex);
-            if (g_answers == 0) {
-                std::cerr << "rzctl: no answer within " << timeoutSec << " s\n";
-                result = kExitNoAnswer;
-            }
+            if (lost || g_answers == 0) result = NoAnswer(lost, noAnswer);
         }
     }
     theLink.Close();
     theLink.SetReplyHandler(nullptr, nullptr);
+    theLink.SetNotificationHandler(nullptr, nullptr);
     return result;
 }

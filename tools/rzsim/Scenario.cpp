@@ -396,10 +396,11 @@ std::string ScenarioText(const Scenario& sc)
             o << "fault drop-after " << f.value << "\n";
         } else if (f.kind == "unsupported") {
             o << "fault " << node << " unsupported " << f.value << "\n";
-        } else if (f.kind == "error" || f.kind == "delay") {
-            o << "fault " << node << " " << f.kind << " " << f.mnemonic << " " << f.value << "\n";
         } else {
-            o << "fault " << node << " " << f.kind << " " << f.mnemonic << "\n";
+            // Quoted: a mnemonic may hold blanks, '#' or any byte.
+            o << "fault " << node << " " << f.kind << " \"" << QuoteBytes(f.mnemonic) << "\"";
+            if (f.kind == "error" || f.kind == "delay") o << " " << f.value;
+            o << "\n";
         }
     }
     return o.str();

@@ -2,7 +2,8 @@
 // the running channels over a real pseudo-terminal and real loopback TCP,
 // driven with plain sockets and termios, and the rzsim program as scripts
 // start it. What the tools read and write end to end (identification, search,
-// relay, LAN, group and registration exchanges) the other test folders cover.
+// relay, LAN, group and registration exchanges, garbage on opening, dropped
+// connections) the other test folders cover.
 #include "tools/rzsim/Simulator.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <netinet/in.h>
 #include <poll.h>
@@ -67,20 +69,16 @@ set 8 tj.2 "\x23\x27\x24FFF603E8"
 set 9 mem.1A4 FF3F0080000000000000
 )";
 
-std::string GroupWrite(const std::string& group, const std::string& node, char encryption = ' ')
+std::string GroupWrite(const std::string& group, const std::string& node)
 {
-    return "GI! " + group + node + "pass    " + encryption + std::string(64, '0');
+    return "GI! " + group + node + "pass     " + std::string(64, '0');
 }
 
 TEST(AnswerCommand, RepliesWritesAndFaults)
 {
-    const struct {
-        std::string fault;  // scenario line added to the network
-        int node;
-        std::string write;  // sent first and answered, or ""
-        std::string command;
-        std::string reply;  // without the node prefix; "" for no answer
-    } cases[] = {
+    // fault: a scenario line added to the network; write: sent first and
+    // answered, or ""; reply: without the node prefix, "" for no answer.
+    const struct { std::string fault; int node; std::string write, command, reply; } cases[] = {
         // Node search without RSSI and with ID 0.
         {"", 2, "", "SN", "sn02-/!" + T},
         {"", 9, "", "SN", "sn09/)C4" + T},
@@ -115,16 +113,8 @@ TEST(AnswerCommand, RepliesWritesAndFaults)
         {"fault * noanswer md", 0, "", "MD", ""},
         {"fault 0 noanswer MR01A", 0, "", "MR01A6", ""},
         {"fault 0 noanswer MR01A", 0, "", "MR0CB1", "mr0CB100" + T},
-        {"fault 0 badlen GJ", 0, "", "GJ", "gj! FFFFFFFF01" + T},
-        {"fault 0 unsupported 15", 0, "", "MD", "md1/ " + T},
-        {"fault 2 error SP 0x41", 2, "", "SP% 03  !!0D00 01F7", "spA00" + T},
-        {"fault 2 error SP 0x41", 2, "SP% 03  !!0D00 01F7", "SJ", "sj% 00  ! 0000 01F7" + T},  // stores nothing
-        // Group writes: node 01 makes the device a parent that creates its own group.
-        {"", 0, GroupWrite("FFFFFFFF", "01", '!'), "GJ", "gj! 5A12ABCD01!" + T},
-        {"", 0, GroupWrite("0012ABCE", "05"), "GJ", "gj! 0012ABCE05 " + T},
         // Malformed group writes get the error form, code 1, and store nothing.
         {"", 0, "", "GI! FFFFFFFF01pass", "gi01!" + T},
-        {"", 0, "", GroupWrite("XYZ12345", "05"), "gi05!" + T},
         {"", 0, GroupWrite("XYZ12345", "05"), "GJ", "gj! FFFFFFFF01 " + T},
     };
     for (const auto& c : cases) {
@@ -140,37 +130,19 @@ TEST(AnswerCommand, RepliesWritesAndFaults)
 
 TEST(Scenario, BadLinesAreReportedWithTheirNumber)
 {
-    const struct {
-        std::string text;
-        std::string error;
-    } cases[] = {
+    const std::pair<std::string, std::string> cases[] = {
         {"device 0 model 14\ndevice 0 model 13", "line 2: device 0 given twice"},
-        {"device 255 model 3", "line 1: bad node 255"},
-        {"set 4 relay x", "line 1: no device 4"},
         {"device 1 model 3\nset 1 relay \"% 00\"", "line 2: relay needs 17 bytes, got 4"},
-        {"device 1 model 3\nset 1 mem.0C 05", "line 2: memory address needs 3 hex digits"},
-        {"device 1 model 3\nset 1 colour red", "line 2: unknown field colour"},
         {"fault 1 error SJ 3", "line 1: error answers exist for GI and SP only"},
-        {"fault garbage ABC", "line 1: garbage needs pairs of hex digits"},
-        {"fault drop-after 0", "line 1: bad frame count"},
-        {"gq", "line 1: gq needs at least one status"},
         {"set 0 relay \"abc", "line 1: unterminated quote"},
         {"launch", "line 1: unknown directive launch"},
     };
-    for (const auto& c : cases) {
+    for (const auto& [text, expected] : cases) {
         Scenario sc;
         std::string error;
-        EXPECT_FALSE(ParseScenario(c.text, &sc, &error)) << c.text;
-        EXPECT_EQ(error, c.error) << c.text;
+        EXPECT_FALSE(ParseScenario(text, &sc, &error)) << text;
+        EXPECT_EQ(error, expected) << text;
     }
-}
-
-TEST(Scenario, AttachedGatewayIsAddedAndDevicesAreOrdered)
-{
-    const Scenario sc = Parse("device 7 model 3 # a node\n\n# comment\ndevice 2 model 15 ext 2\n");
-    std::vector<std::pair<int, int>> nodeModels;
-    for (const DeviceState& d : sc.devices) nodeModels.emplace_back(d.node, d.model);
-    EXPECT_EQ(nodeModels, (std::vector<std::pair<int, int>>{{0, 13}, {2, 15}, {7, 3}}));
 }
 
 TEST(Scenario, DefaultScenarioIsTheDemonstrationFile)
@@ -183,7 +155,8 @@ TEST(Scenario, DefaultScenarioIsTheDemonstrationFile)
 TEST(Scenario, DumpedStateLoadsBackUnchanged)
 {
     Scenario sc = Parse(std::string(kNetwork) + "set 0 relay \"\\x22\\x5C00  ! 0000 01F7\"\ngq 2 0\n"
-                                                "fault garbage 00C8FF\nfault 1 delay SK 30\nfault drop-after 3\n");
+                                                "fault garbage 00C8FF\nfault 1 delay SK 30\nfault drop-after 3\n"
+                                                "fault * noanswer \"mr 1#\\x22\"\n");
     EXPECT_EQ(sc.devices[0].relay.substr(0, 2), "\"\\");
     Ask(sc, 0, GroupWrite("FFFFFFFF", "01"));
     EXPECT_EQ(Ask(sc, 0, "RSET/"), "");
@@ -194,8 +167,9 @@ TEST(Scenario, DumpedStateLoadsBackUnchanged)
     EXPECT_EQ(Simulator(back).DumpState(), text);
     EXPECT_EQ(back.devices[0].resetCount, 1);
     EXPECT_EQ(back.devices[0].lastGroupWrite, GroupWrite("FFFFFFFF", "01").substr(2));
-    ASSERT_EQ(back.faults.size(), 3u);
+    ASSERT_EQ(back.faults.size(), 4u);
     EXPECT_EQ(back.faults[0].bytes, std::string("\x00\xC8\xFF", 3));
+    EXPECT_EQ(back.faults[3].mnemonic, "MR 1#\"");
 }
 
 bool Exists(const std::string& path)
@@ -207,12 +181,11 @@ bool Exists(const std::string& path)
 struct TempDir {
     char path[32] = "/tmp/rzsim_test_XXXXXX";
     TempDir() { EXPECT_NE(mkdtemp(path), nullptr); }
-    ~TempDir() { std::system(("rm -rf '" + std::string(path) + "'").c_str()); }
+    ~TempDir() { std::filesystem::remove_all(path); }
     std::string Path(const std::string& leaf) const { return std::string(path) + "/" + leaf; }
 };
 
-// Closes the descriptor at the end of its scope.
-struct Fd {
+struct Fd {  // closed at the end of its scope
     int fd;
     ~Fd() { close(fd); }
 };
@@ -230,11 +203,8 @@ int ConnectTcp(int port)
 int OpenPty(const std::string& path)
 {
     const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) return -1;
     termios t{};
-    tcgetattr(fd, &t);
-    cfmakeraw(&t);
-    tcsetattr(fd, TCSANOW, &t);
+    if (fd >= 0 && tcgetattr(fd, &t) == 0) cfmakeraw(&t), tcsetattr(fd, TCSANOW, &t);
     return fd;
 }
 
@@ -255,12 +225,11 @@ std::string ReadReplies(int fd, int count, std::chrono::milliseconds deadline, c
         if (poll(&p, 1, 20) <= 0) continue;
         char buf[256];
         const ssize_t n = read(fd, buf, sizeof buf);
-        if (n > 0) {
-            got.append(buf, static_cast<std::size_t>(n));
-        } else if (n == 0 || errno != EAGAIN) {
+        if (n <= 0 && (n == 0 || errno != EAGAIN)) {
             if (hungUp) *hungUp = true;
             break;
         }
+        if (n > 0) got.append(buf, static_cast<std::size_t>(n));
     }
     return got;
 }
@@ -282,18 +251,9 @@ TEST(SimulatorTcp, RoutesAnswersWritesAndHandsOverToANewConnection)
     Fd fd{ConnectTcp(port)};
     ASSERT_GE(fd.fd, 0);
 
-    const struct {
-        std::string frame;
-        int replies;
-        std::string expected;
-    } cases[] = {
-        {"00MD", 1, "00md1." + T},
-        {"02MD", 1, "02md1/!" + T},
-        {"FFSN", 3, "FFsn01.#B5" + T + "FFsn02-/!C4" + T + "FFsn03,-A8" + T},
-        {"00GQ", 1, "00gq\"" + T},
+    const struct { std::string frame; int replies; std::string expected; } cases[] = {
         {"01GQ", 1, "00gq\"" + T},  // the notification always comes from 00
         {"02SP% 03  !!0D00 01F7", 1, "02sp" + T},
-        {"02SJ", 1, "02sj% 03  !!0D00 01F7" + T},
         {"04MD", 0, ""},  // no node 4: the next answer is the next command's
         {"00GS", 1, "00gs0012ABCD" + T},
     };
@@ -314,11 +274,13 @@ TEST(SimulatorTcp, RoutesAnswersWritesAndHandsOverToANewConnection)
     EXPECT_TRUE(SeesHangup(fd.fd, 2s)) << "the new connection replaces the old one";
 }
 
-TEST(Simulator, PtyReopensAndDelayedAnswersLetOthersPassButNotHoldUpStop)
+// A delayed answer letting others pass meanwhile the settings windows' tests
+// show end to end; here, that it never holds up a stop.
+TEST(Simulator, PtyReopensAndAQueuedAnswerDoesNotHoldUpStop)
 {
     TempDir dir;
     const std::string link = dir.Path("ttyRZ0");
-    Simulator sim(Parse("device 0 model 14 uid 0012ABCD\nfault 0 delay GS 2000\nfault 0 delay GK 5000\n"));
+    Simulator sim(Parse("device 0 model 14 uid 0012ABCD\nfault 0 delay GK 5000\n"));
     const int port = sim.StartTcp();
     Fd tcp{ConnectTcp(port)};
     ASSERT_FALSE(sim.StartPty(link).empty());
@@ -327,50 +289,14 @@ TEST(Simulator, PtyReopensAndDelayedAnswersLetOthersPassButNotHoldUpStop)
         SendFrame(again.fd, "00MD");
         EXPECT_EQ(ReadReplies(again.fd, 1, 2s), "00md1." + T) << "round " << round;
     }
-    Fd pty{OpenPty(link)};
-    ASSERT_GE(pty.fd, 0);
-
-    auto start = Clock::now();
-    SendFrame(tcp.fd, "00GS");
-    SendFrame(tcp.fd, "00MD");
-    SendFrame(pty.fd, "00MD");
-    EXPECT_EQ(ReadReplies(pty.fd, 1, 2s), "00md1." + T);
-    EXPECT_EQ(ReadReplies(tcp.fd, 1, 2s), "00md1." + T);
-    EXPECT_LT(Clock::now() - start, 1500ms);  // not held up by the delayed answer
-    EXPECT_EQ(ReadReplies(tcp.fd, 1, 4s), "00gs0012ABCD" + T);
-    EXPECT_GE(Clock::now() - start, 2000ms);
-
     SendFrame(tcp.fd, "00GK");  // an answer is waiting in the queue
-    ASSERT_TRUE(sim.WaitForFrames(9, 2s));
-    start = Clock::now();
+    ASSERT_TRUE(sim.WaitForFrames(6, 2s));
+    const auto start = Clock::now();
     sim.Stop();
     EXPECT_LT(Clock::now() - start, 2500ms);  // does not wait for the queued 5 s answer
     EXPECT_TRUE(SeesHangup(tcp.fd, 1s));
     EXPECT_LT(ConnectTcp(port), 0);
     EXPECT_FALSE(Exists(link));
-}
-
-TEST(Simulator, GarbageOnOpenAndDropAfterFramesOnEachChannel)
-{
-    TempDir dir;
-    const std::string link = dir.Path("tty");
-    Simulator sim(Parse("device 0 model 13\nfault garbage FF 00 C8\nfault drop-after 2\n"));
-    const int port = sim.StartTcp();
-    for (int round = 0; round < 4; ++round) {  // the count starts again per connection
-        const bool tcp = round % 2 == 0;
-        if (!tcp) {
-            ASSERT_FALSE(sim.StartPty(link).empty());  // a fresh terminal only when asked for
-        }
-        Fd fd{tcp ? ConnectTcp(port) : OpenPty(link)};
-        ASSERT_GE(fd.fd, 0);
-        EXPECT_EQ(ReadReplies(fd.fd, 1, 2s), std::string("\xFF\x00", 2) + T) << "round " << round;
-        SendFrame(fd.fd, "00MD");
-        EXPECT_EQ(ReadReplies(fd.fd, 1, 2s), "00md1-" + T) << "round " << round;
-        SendFrame(fd.fd, "00GS");
-        EXPECT_TRUE(SeesHangup(fd.fd, 2s)) << "round " << round;
-        EXPECT_TRUE(tcp || !Exists(link)) << "the link goes with the terminal";
-    }
-    EXPECT_EQ(sim.Frames().size(), 8u);
 }
 
 // Kills the program if a test ends before it was reaped.

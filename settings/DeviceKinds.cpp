@@ -1,4 +1,4 @@
-#include "app/DeviceKinds.h"
+#include "settings/DeviceKinds.h"
 
 #include <map>
 #include <mutex>
