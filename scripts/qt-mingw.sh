@@ -16,7 +16,8 @@
 # Environment: RZ_CACHE_DIR (default ${XDG_CACHE_HOME:-~/.cache}/rzset),
 #              JOBS (default: number of processors), KEEP_QT_BUILD=1 keeps the
 #              build tree after installing.
-# It takes about 35 minutes on 2 cores and leaves about 80 MB installed.
+# It takes about 40 minutes on 2 cores (configure 30 s) and leaves 76 MB
+# installed; an interrupted build resumes where it stopped.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 REPO=$(pwd)
