@@ -6,6 +6,7 @@
 //     raw TEXT               sends TEXT (\xHH escapes allowed) and prints replies,
 //                            the "00gq" registration status included
 //   rzctl group-file show FILE
+//   rzctl --version
 //
 // Exit status: 0 success, 1 no answer in time (or a bad settings file),
 // 2 usage error, or a connection that failed or was lost at any moment
@@ -104,6 +105,10 @@ int NoAnswer(int error, const std::string& what) {
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() == 1 && args[0] == "--version") {
+        std::cout << "rzctl " RZ_VERSION_TEXT "\n";
+        return kExitOk;
+    }
     if (args.size() == 3 && args[0] == "group-file" && args[1] == "show")
         return RunGroupFileShow(args[2], std::cout, std::cerr);
 
