@@ -110,7 +110,9 @@ TEST(CommandLine, OwnOptionsQtOptionsAndErrors) {
         const RzsetCommandLine cl = ParseRzsetCommandLine(c.args);
         const std::string name = c.args.empty() ? "(none)" : c.args[0];
         EXPECT_EQ(std::make_tuple(cl.action, cl.error), std::make_tuple(c.action, c.error)) << name;
-        if (c.action != A::UsageError) EXPECT_EQ(cl.tracePath, c.trace) << name;
+        if (c.action != A::UsageError) {
+            EXPECT_EQ(cl.tracePath, c.trace) << name;
+        }
     }
 }
 
