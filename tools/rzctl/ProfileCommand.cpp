@@ -1,5 +1,7 @@
 #include "tools/rzctl/ProfileCommand.h"
 
+#include "iounit/IoUnitCore.h"
+#include "iounit/IoUnitProfile.h"
 #include "link/Catalogue.h"
 #include "link/DeviceLink.h"
 #include "link/MainReplies.h"
@@ -61,8 +63,27 @@ const ProfileKind kSerial = {
     false,
 };
 
+const ProfileKind kIoUnit = {
+    &IoUnitReplyHandler,
+    &IoUnitReadCommands,
+    [](int model) { return IoUnitProfileSettings(IoUnitFormFromRecords(TheIoUnitRecords()), model); },
+    [](const ProfileJson& settings, int model, ProfileError* error) {
+        const IoUnitRecords device = TheIoUnitRecords();
+        IoUnitFormValues form;
+        IoUnitRecords out;
+        if (!IoUnitFormFromProfile(settings, model, device, &form, error) ||
+            ValidateIoUnitForm(form, device, model, &out))
+            return false;
+        StoreIoUnitRecords(out);
+        return true;
+    },
+    [](int model) { return IoUnitWriteCommands(TheIoUnitRecords(), model); },
+    true,
+};
+
 const ProfileKind* KindFor(int model) {
     switch (SettingsKindForModel(model)) {
+    case SettingsKind::IoUnit: return &kIoUnit;
     case SettingsKind::Gateway: return &kGateway;
     case SettingsKind::Serial: return &kSerial;
     default: return nullptr;
@@ -134,6 +155,11 @@ int Identify(Target* target, std::ostream& err) {
     }
     target->code = id.code;
     target->ext = id.code == MODEL_EXTENDED ? id.ext : 0;
+    // The identity of the connected device, as the main window records it:
+    // the kinds' reply handlers route by the model.
+    theLink.m_nModelCode = target->code;
+    theLink.m_nModelExt = target->ext;
+    theLink.m_dwUid = id.uid;
     target->kind = KindFor(id.code);
     if (!target->kind) {
         err << "rzctl: " << GetModelName(id.code, id.ext) << " (model code " << id.code
