@@ -1,0 +1,117 @@
+// I/O unit profiles: analog values that name every 16-bit code exactly, the
+// fields refused by name with the pages' own rules, and the write commands
+// being the window's own (the frames its write routine sends, seen through
+// the link's trace hook).
+#include "forms/IoUnitTexts.h"
+#include "forms/ProfileTexts.h"
+#include "iounit/IoUnitCore.h"
+#include "iounit/IoUnitProfile.h"
+#include "link/Catalogue.h"
+#include "tests/wireless/SimLink.h"
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+
+namespace {
+
+TEST(IoUnitProfile, AnalogValuesNameEveryCode) {
+    // Full scales and the pages' decimals: analog outputs 10 V and 20 mA.
+    for (auto [fs, decimals] : {std::pair{10.0, 5}, std::pair{20.0, 3}}) {
+        for (long code = 0; code <= 0xFFFF; ++code) {
+            const double v = AnalogProfileValue(code, fs, decimals);
+            ASSERT_EQ(AnalogProfileCode(v, fs), code) << fs << " " << code << " " << v;
+        }
+    }
+    // The page's own text where it is exact; the page's reading of typed text.
+    EXPECT_EQ(AnalogProfileValue(0x3FFF, 10.0, 5), 4.99985);
+    EXPECT_EQ(AnalogProfileValue(0x8000, 10.0, 5), -10.0);
+    EXPECT_EQ(AnalogProfileCode(5.0, 10.0), 0x3FFF);  // truncated like the page: 16383.5
+    EXPECT_EQ(AnalogProfileCode(-5.0, 10.0), 0xC000);
+    EXPECT_EQ(AnalogProfileCode(20.0, 20.0), 0x7FFF);
+}
+
+IoUnitRecords Records() {
+    IoUnitRecords r;
+    r.digitalInput = DigitalInputSettings{{5, 0, 0, 0}, 3, 2, 1, 6, 1, 9, 4, 0x01};
+    r.digitalOutput[0] = {DO_MODE_STARTUP_ON, 0};
+    r.digitalOutput[1] = {DO_MODE_ONE_SHOT, 50};
+    r.analogOutput[1] = {AO_RANGE_CURRENT, 0x4000, 0, 0x7FFF, 1};
+    return r;
+}
+
+// TQ-160-RZ (digital inputs, analog outputs) and TQ-130-RZ (digital outputs):
+// one field changed per row.
+TEST(IoUnitProfile, FieldRefusals) {
+    const IoUnitRecords device = Records();
+    const ProfileJson base9 = IoUnitProfileSettings(IoUnitFormFromRecords(device), 9);
+    const ProfileJson base3 = IoUnitProfileSettings(IoUnitFormFromRecords(device), 3);
+    const struct { int model; std::string path; ProfileJson value; std::string field; std::string rule; } cases[] = {
+        {9, "/digitalInput/destNode2", 255, "digitalInput.destNode2", MSG_IO_DEST_NODE_RANGE},
+        {9, "/digitalInput/retryCount", 8, "digitalInput.retryCount", MSG_RETRY_RANGE},
+        {9, "/digitalInput/chatterFilter", "5ms", "digitalInput.chatterFilter", "次のいずれかで指定してください: 4ms"},
+        {9, "/digitalInput/extension/DI1", false, "digitalInput.extensionEnabled", MSG_EXTENSION_NONE},
+        {9, "/digitalInput/extension/DI4", true, "digitalInput.extension.DI4", MSG_FIELD_UNKNOWN},  // 3 inputs
+        {9, "/digitalInput/wakeupNode", 0, "digitalInput.wakeupNode", MSG_WAKEUP_RANGE},
+        {9, "/analogOutput/AO2/initialValue", 20.5, "analogOutput.AO2.initialValue", "-20 - 20 の範囲で指定してください。"},
+        {9, "/analogOutput/AO2/initialValue", -1, "analogOutput.AO2.initialValue", MSG_CURRENT_INITIAL_NEGATIVE},
+        {9, "/analogOutput/AO3/ledLow", 1, "analogOutput.AO3.ledLow", MSG_LED_THRESHOLD_ORDER},
+        {9, "/analogOutput/AO1/range", "電力", "analogOutput.AO1.range", "次のいずれかで指定してください: 電圧, 電流"},
+        {9, "/analogOutput/AO1/ledHigh", "1", "analogOutput.AO1.ledHigh", MSG_FIELD_NUMBER},
+        {3, "/digitalOutput/DO2/oneShotTime", 0, "digitalOutput.DO2.oneShotTime", MSG_ONE_SHOT_RANGE},
+        {3, "/digitalOutput/DO3/oneShotTime", 256, "digitalOutput.DO3.oneShotTime", MSG_ONE_SHOT_RANGE},
+        {3, "/digitalOutput/DO4", ProfileJson::object(), "digitalOutput.DO4", MSG_FIELD_UNKNOWN},  // 3 outputs
+        {3, "/analogOutput", ProfileJson::object(), "analogOutput", MSG_FIELD_UNKNOWN},  // no such page
+    };
+    for (const auto& c : cases) {
+        ProfileJson s = c.model == 9 ? base9 : base3;
+        s[ProfileJson::json_pointer(c.path)] = c.value;
+        IoUnitFormValues form;
+        ProfileError error;
+        EXPECT_FALSE(IoUnitFormFromProfile(s, c.model, device, &form, &error)) << c.path;
+        EXPECT_EQ(error.field, "settings." + c.field) << c.path;
+        EXPECT_EQ(error.rule.substr(0, c.rule.size()), c.rule) << c.path;
+    }
+    // Without a change the profile gives the device's records back.
+    for (int model : {3, 9}) {
+        IoUnitFormValues form;
+        ProfileError error;
+        ASSERT_TRUE(IoUnitFormFromProfile(model == 9 ? base9 : base3, model, device, &form, &error))
+            << error.Text();
+        IoUnitRecords out;
+        ASSERT_EQ(ValidateIoUnitForm(form, device, model, &out), nullptr);
+        EXPECT_EQ(IoUnitWriteCommands(out, model), IoUnitWriteCommands(device, model)) << model;
+    }
+}
+
+std::mutex g_framesMutex;
+std::vector<std::string> g_sent;
+
+void RecordSent(const TraceFrame& f) {
+    if (f.direction != TraceDirection::Sent) return;
+    std::lock_guard<std::mutex> lock(g_framesMutex);
+    g_sent.emplace_back(reinterpret_cast<const char*>(f.bytes) + 2, f.len - 2);  // without the node prefix
+}
+
+// The profile's write sends what the window's write routine sends, for every
+// I/O unit model the catalogue has pages for.
+TEST(IoUnitProfile, WriteCommandsAreTheWindowsOwn) {
+    for (int model : {1, 2, 3, 4, 9}) {
+        SimLink sim("device 0 model " + std::to_string(model) + "\n");
+        ASSERT_TRUE(sim.ok()) << sim.error();
+        static int context;
+        theLink.SetReplyHandler(&context, &IoUnitReplyHandler);
+        theLink.m_nModelCode = model;
+        StoreIoUnitRecords(Records());
+        g_sent.clear();
+        theLink.SetTraceHook(&RecordSent);
+        StepFailure failure;
+        EXPECT_EQ(WriteIoUnitPages(nullptr, &failure), 0) << model << " " << failure.error;
+        theLink.SetTraceHook(nullptr);
+        std::lock_guard<std::mutex> lock(g_framesMutex);
+        EXPECT_EQ(g_sent, IoUnitWriteCommands(Records(), model)) << model;
+        theLink.SetReplyHandler(nullptr, nullptr);
+    }
+}
+
+}  // namespace
