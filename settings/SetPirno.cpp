@@ -1,5 +1,6 @@
 #include "settings/SetPirno.h"
 
+#include "iounit/IoUnitProfile.h"
 #include "iounit/SetPirnoInDigital.h"
 #include "iounit/SetPirnoOutAnalog.h"
 #include "iounit/SetPirnoOutDigital.h"
@@ -77,4 +78,29 @@ bool CSetPirno::SendResetAfterWrite() {
 void CSetPirno::done(int result) {
     CSettingsFrame::done(result);
     SendResetAfterWrite();
+}
+
+bool CSetPirno::FormToProfile(ProfileJson* settings, ProfileError* error) {
+    const int model = theLink.m_nModelCode.load();
+    IoUnitFormValues form = IoUnitFormFromRecords(TheIoUnitRecords());
+    if (ModelChannels(model, CH_DI) > 0) form.digitalInput = m_pInDigital->ReadFormValues();
+    if (ModelChannels(model, CH_DO) > 0) form.digitalOutput = m_pOutDigital->ReadFormValues();
+    if (ModelChannels(model, CH_AO) > 0) form.analogOutput = m_pOutAnalog->ReadFormValues();
+    IoUnitRecords checked;
+    if (const char* message = ValidateIoUnitForm(form, TheIoUnitRecords(), model, &checked)) {
+        *error = ProfileError{"", message};
+        return false;
+    }
+    *settings = IoUnitProfileSettings(IoUnitFormFromRecords(checked), model);
+    return true;
+}
+
+bool CSetPirno::ProfileToForm(const ProfileJson& settings, ProfileError* error) {
+    const int model = theLink.m_nModelCode.load();
+    IoUnitFormValues form;
+    if (!IoUnitFormFromProfile(settings, model, TheIoUnitRecords(), &form, error)) return false;
+    if (ModelChannels(model, CH_DI) > 0) m_pInDigital->ShowFormValues(form.digitalInput);
+    if (ModelChannels(model, CH_DO) > 0) m_pOutDigital->ShowFormValues(form.digitalOutput);
+    if (ModelChannels(model, CH_AO) > 0) m_pOutAnalog->ShowFormValues(form.analogOutput);
+    return true;
 }

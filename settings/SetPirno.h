@@ -47,6 +47,8 @@ protected:
     bool ValidateForm() override;
     int WriteDevice(const SendFailedFn& onSendFailed, StepFailure* failure) override;
     void OnWriteSucceeded() override;
+    bool FormToProfile(ProfileJson* settings, ProfileError* error) override;
+    bool ProfileToForm(const ProfileJson& settings, ProfileError* error) override;
 
 private:
     // A page goes into a pane like the panel into its area: 2 pixels in from

@@ -15,6 +15,7 @@
 #include "iounit/SetPirnoOutDigital.h"
 #include "link/Catalogue.h"
 #include "link/ErrorAnswer.h"
+#include "settings/ProfileDocument.h"
 #include "settings/RegisterSettings.h"
 #include "settings/SetPirno.h"
 #include "settings/SettingsKinds.h"
@@ -406,6 +407,44 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(m_sim->State(1).resetCount, 1, 3000);
         driver.stop();
         dlg.Shutdown();
+    }
+
+    // A profile saved from the window and loaded back with changes: the
+    // pages show it, nothing is sent until OK, and OK writes it; a profile
+    // of another model is refused and leaves the form as it was.
+    void profileSaveAndLoad() {
+        CSetPirno* w = Open(UnitScenario(9, true), true, 9);
+        QVERIFY(w);
+        const QString file = QDir::temp().filePath(QStringLiteral("rzset_io_%1.json").arg(QCoreApplication::applicationPid()));
+        QVERIFY(w->SaveProfileTo(file));
+        ProfileJson doc;
+        ProfileModel model;
+        ProfileError error;
+        QVERIFY(ReadProfileFile(file.toStdString(), &doc, &model, &error));
+        QCOMPARE(doc["settings"]["analogOutput"]["AO1"]["initialValue"].get<double>(), 4.99985);
+        doc["settings"]["digitalInput"]["retryCount"] = 5;
+        doc["settings"]["analogOutput"]["AO2"]["initialValue"] = 12.5;
+        QVERIFY(WriteProfileFile(file.toStdString(), doc, &error));
+        const std::size_t reads = Frames().size();
+        QVERIFY(w->LoadProfileFrom(file));
+        QCOMPARE(Child(w->InDigital(), "editRetry")->text(), Q("5"));
+        QCOMPARE(Child(w->OutAnalog(), "editValue2")->text(), Q(" 12.500"));
+        QCOMPARE(Frames().size(), reads);
+
+        doc["model"] = {{"name", "TQ-120-RZ"}, {"code", 2}, {"ext", 0}};
+        QVERIFY(WriteProfileFile(file.toStdString(), doc, &error));
+        QVERIFY(!w->LoadProfileFrom(file));
+        QCOMPARE(m_messages.back(), Q("プロファイルを読み込めません。\nmodel: TQ-120-RZ のプロファイルです。TQ-160-RZ には使えません。"));
+        QCOMPARE(Child(w->InDigital(), "editRetry")->text(), Q("5"));
+        const QList<QAction*> menu = w->actions();
+        QCOMPARE(menu.size(), 2);
+        QCOMPARE(menu[0]->text() + menu[1]->text(), Q("プロファイルの保存...プロファイルの読込..."));
+
+        Click(w, "okButton");
+        QTRY_VERIFY_WITH_TIMEOUT(!w->isVisible(), 8000);
+        QCOMPARE(QString::fromStdString(m_sim->State(5).fields["sk"]), Q("&0A000000\"%"));
+        QCOMPARE(QString::fromStdString(m_sim->State(5).fields["mem.1A4"]), Q("FF3FFF4F000000000000"));
+        QFile::remove(file);
     }
 };
 
