@@ -1,5 +1,6 @@
 #include "iounit/IoUnitProfile.h"
 
+#include "forms/AnalogTexts.h"
 #include "forms/IoUnitTexts.h"
 #include "forms/ProfileTexts.h"
 #include "iounit/IoUnitCore.h"
@@ -58,25 +59,144 @@ ProfileJson DigitalInputSettingsOf(const DigitalInputFormValues& f, int inputs) 
     return s;
 }
 
+void ReadNotify(ProfileReader& r, NotifyFormValues* n);
+void ReadSleep(ProfileReader& r, SleepFormValues* sl);
+
 void ReadDigitalInput(ProfileReader r, int inputs, DigitalInputFormValues* f) {
-    for (int i = 0; i < DEST_NODE_COUNT; ++i) {
-        int node = 0;
-        if (r.Int(Numbered("destNode", i + 1).c_str(), 0, 254, &node, MSG_IO_DEST_NODE_RANGE))
-            f->notify.destNode[i] = node == 0 ? std::string() : std::to_string(node);
-    }
-    int retry = 0, wakeup = 0;
-    if (r.Int("retryCount", 0, 7, &retry, MSG_RETRY_RANGE)) f->notify.retryCount = std::to_string(retry);
-    r.Choice("notifyInterval", NOTIFY_INTERVALS, NOTIFY_INTERVAL_COUNT, &f->notify.notifyInterval);
+    ReadNotify(r, &f->notify);
     r.Bool("resetRequest", &f->resetRequest);
     r.Choice("chatterFilter", CHATTER_FILTERS, CHATTER_FILTER_COUNT, &f->chatterFilter);
     r.Bool("extensionEnabled", &f->extensionEnabled);
     ProfileReader ext = r.Object("extension");
     for (int n = 0; n < inputs; ++n) ext.Bool(Numbered("DI", n + 1).c_str(), &f->di[n]);
     ext.Finish();
-    r.Bool("sleepEnabled", &f->sleep.enabled);
-    r.Choice("sleepInterval", SLEEP_INTERVALS, SLEEP_INTERVAL_COUNT, &f->sleep.sleepInterval);
-    r.Choice("commandWait", COMMAND_WAITS, COMMAND_WAIT_COUNT, &f->sleep.commandWait);
-    if (r.Int("wakeupNode", 0, 254, &wakeup, MSG_WAKEUP_RANGE)) f->sleep.wakeupNode = std::to_string(wakeup);
+    ReadSleep(r, &f->sleep);
+    r.Finish();
+}
+
+bool AnalogField(ProfileReader& r, const char* key, double fullScale, long* code);
+
+// ---- analog input page (TQ-150-RZ) ----
+
+const char* const kOnOff[] = {"OFF", "ON"};
+const char* const kBurnoutOutputs[] = {"800000h", "7FFFFFh"};
+constexpr int kAiDecimals[AI_RANGE_COUNT] = {4, 4, 5, 3, 3, 3, 2};  // the dialog's formats
+
+ProfileJson NotifySettings(const NotifyFormValues& n, ProfileJson s) {
+    for (int i = 0; i < DEST_NODE_COUNT; ++i) s[Numbered("destNode", i + 1)] = ReadNumericField(n.destNode[i], -1, false);
+    s["retryCount"] = ReadNumericField(n.retryCount, 1, false);
+    s["notifyInterval"] = Choice(NOTIFY_INTERVALS, NOTIFY_INTERVAL_COUNT, n.notifyInterval);
+    return s;
+}
+
+ProfileJson SleepSettings(const SleepFormValues& sl, ProfileJson s) {
+    s["sleepEnabled"] = sl.enabled;
+    s["sleepInterval"] = Choice(SLEEP_INTERVALS, SLEEP_INTERVAL_COUNT, sl.sleepInterval);
+    s["commandWait"] = Choice(COMMAND_WAITS, COMMAND_WAIT_COUNT, sl.commandWait);
+    s["wakeupNode"] = ReadNumericField(sl.wakeupNode, 3, false);
+    return s;
+}
+
+// A temperature in 0.1 degC as degrees: the dialog's "%.1f" as a number.
+double Degrees(std::int32_t tenths) { return Rounded(tenths / 10.0, 1); }
+
+ProfileJson ChannelSettingsOf(const AiChannelSettings& rec) {
+    const AiChannelForm f = AiFormFromSettings(rec);
+    ProfileJson s = ProfileJson::object();
+    s["inputRange"] = Choice(AI_RANGE_ITEMS, AI_RANGE_COUNT, f.inputRange);
+    s["thermocouple"] = Choice(AI_TC_TYPE_ITEMS, AI_TC_TYPE_COUNT, f.tcType);
+    s["coldJunction"] = Choice(kOnOff, 2, f.coldJunction);
+    s["burnoutDetect"] = Choice(kOnOff, 2, f.burnoutDetect);
+    s["burnoutOutput"] = Choice(kBurnoutOutputs, 2, f.burnoutOutput);
+    s["scaleRange"] = Choice(AI_SCALE_RANGE_ITEMS, AI_SCALE_RANGE_COUNT, f.scaleRange);
+    s["tempLow"] = Degrees(rec.m_nTempLow);
+    s["tempHigh"] = Degrees(rec.m_nTempHigh);
+    // Thresholds in the unit of the input range, exactly (a negative
+    // milliampere value stays negative: the dialog shows 0 but keeps the code).
+    const bool known = f.inputRange != NO_CHOICE;
+    const double fs = known ? AiFullScale(f.inputRange) : 0;
+    s["ledLow"] = known ? ProfileJson(AnalogProfileValue(rec.m_nLedLow, fs, kAiDecimals[f.inputRange])) : ProfileJson();
+    s["ledHigh"] = known ? ProfileJson(AnalogProfileValue(rec.m_nLedHigh, fs, kAiDecimals[f.inputRange])) : ProfileJson();
+    s["ledCondition"] = Choice(AI_LED_CONDITION_ITEMS, AI_LED_CONDITION_COUNT, f.ledCondition);
+    return s;
+}
+
+ProfileJson AnalogInputSettingsOf(const IoUnitFormValues& f, int inputs) {
+    ProfileJson s = SleepSettings(f.analogInput.sleep, NotifySettings(f.analogInput.notify, ProfileJson::object()));
+    for (int c = 0; c < inputs; ++c) s[Numbered("AI", c + 1)] = ChannelSettingsOf(f.channels[c]);
+    return s;
+}
+
+void ReadNotify(ProfileReader& r, NotifyFormValues* n) {
+    for (int i = 0; i < DEST_NODE_COUNT; ++i) {
+        int node = 0;
+        if (r.Int(Numbered("destNode", i + 1).c_str(), 0, 254, &node, MSG_IO_DEST_NODE_RANGE))
+            n->destNode[i] = node == 0 ? std::string() : std::to_string(node);
+    }
+    int retry = 0;
+    if (r.Int("retryCount", 0, 7, &retry, MSG_RETRY_RANGE)) n->retryCount = std::to_string(retry);
+    r.Choice("notifyInterval", NOTIFY_INTERVALS, NOTIFY_INTERVAL_COUNT, &n->notifyInterval);
+}
+
+void ReadSleep(ProfileReader& r, SleepFormValues* sl) {
+    int wakeup = 0;
+    r.Bool("sleepEnabled", &sl->enabled);
+    r.Choice("sleepInterval", SLEEP_INTERVALS, SLEEP_INTERVAL_COUNT, &sl->sleepInterval);
+    r.Choice("commandWait", COMMAND_WAITS, COMMAND_WAIT_COUNT, &sl->commandWait);
+    if (r.Int("wakeupNode", 0, 254, &wakeup, MSG_WAKEUP_RANGE)) sl->wakeupNode = std::to_string(wakeup);
+}
+
+// A temperature as the dialog's field would hold it (plain decimal text).
+std::string TemperatureText(double degrees) {
+    char buf[64];
+    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, degrees, std::chars_format::fixed);
+    return ec == std::errc() ? std::string(buf, end) : std::string("?");
+}
+
+// One channel through the dialog's form and its OK checks into rec.
+void ReadChannel(ProfileReader r, AiChannelSettings* rec) {
+    AiChannelForm f;
+    double tempLow = 0, tempHigh = 0;
+    r.Choice("inputRange", AI_RANGE_ITEMS, AI_RANGE_COUNT, &f.inputRange);
+    r.Choice("thermocouple", AI_TC_TYPE_ITEMS, AI_TC_TYPE_COUNT, &f.tcType);
+    r.Choice("coldJunction", kOnOff, 2, &f.coldJunction);
+    r.Choice("burnoutDetect", kOnOff, 2, &f.burnoutDetect);
+    r.Choice("burnoutOutput", kBurnoutOutputs, 2, &f.burnoutOutput);
+    r.Choice("scaleRange", AI_SCALE_RANGE_ITEMS, AI_SCALE_RANGE_COUNT, &f.scaleRange);
+    r.Number("tempLow", &tempLow);
+    r.Number("tempHigh", &tempHigh);
+    AiChannelSettings out = *rec;
+    if (r.Ok()) {
+        const double fs = AiFullScale(f.inputRange);
+        long low = 0, high = 0;
+        AnalogField(r, "ledLow", fs, &low);
+        AnalogField(r, "ledHigh", fs, &high);
+        out.m_nLedLow = static_cast<std::int32_t>(low);
+        out.m_nLedHigh = static_cast<std::int32_t>(high);
+    }
+    r.Choice("ledCondition", AI_LED_CONDITION_ITEMS, AI_LED_CONDITION_COUNT, &f.ledCondition);
+    if (!r.Finish()) return;
+    f.tempLow = TemperatureText(tempLow);
+    f.tempHigh = TemperatureText(tempHigh);
+    if (const char* message = ValidateAiChannel(f, out)) {
+        const char* field = message == MSG_LED_THRESHOLD_ORDER ? "ledLow" : message == MSG_TEMP_ORDER ? "tempHigh" : "tempLow";
+        if (message == MSG_TEMP_RANGE || message == MSG_TEMP_INVALID) {
+            // Which of the two: the lower one alone passes when it is the upper.
+            AiChannelSettings probe = out;
+            AiChannelForm lowOnly = f;
+            lowOnly.tempHigh = lowOnly.tempLow;
+            if (!ValidateAiChannel(lowOnly, probe)) field = "tempHigh";
+        }
+        r.Fail(field, message);
+        return;
+    }
+    *rec = out;
+}
+
+void ReadAnalogInput(ProfileReader r, int inputs, IoUnitFormValues* f) {
+    ReadNotify(r, &f->analogInput.notify);
+    ReadSleep(r, &f->analogInput.sleep);
+    for (int c = 0; c < inputs; ++c) ReadChannel(r.Object(Numbered("AI", c + 1).c_str()), &f->channels[c]);
     r.Finish();
 }
 
@@ -190,21 +310,28 @@ long AnalogProfileCode(double value, double fullScale) {
 IoUnitRecords TheIoUnitRecords() {
     IoUnitRecords r;
     r.digitalInput = TheDigitalInputSettings();
+    r.analogInput = TheAnalogInputSettings();
     for (int k = 0; k < DIGITAL_OUTPUT_MAX; ++k) r.digitalOutput[k] = theDigitalOutputs[k];
     for (int k = 0; k < ANALOG_OUTPUT_MAX; ++k) r.analogOutput[k] = theAnalogOutputs[k];
     return r;
 }
 
-void StoreIoUnitRecords(const IoUnitRecords& r) {
-    TheDigitalInputSettings() = r.digitalInput;
+void StoreIoUnitRecords(const IoUnitRecords& r, int model) {
+    // One settings block, laid out by the input page the model has.
+    if (ModelChannels(model, CH_AI) > 0) TheAnalogInputSettings() = r.analogInput;
+    else TheDigitalInputSettings() = r.digitalInput;
     for (int k = 0; k < DIGITAL_OUTPUT_MAX; ++k) theDigitalOutputs[k] = r.digitalOutput[k];
     for (int k = 0; k < ANALOG_OUTPUT_MAX; ++k) theAnalogOutputs[k] = r.analogOutput[k];
 }
 
 IoUnitFormValues IoUnitFormFromRecords(const IoUnitRecords& r) {
-    return IoUnitFormValues{DigitalInputFormFromSettings(r.digitalInput),
-                            DigitalOutputFormFromSettings(r.digitalOutput),
-                            AnalogOutputFormFromSettings(r.analogOutput)};
+    IoUnitFormValues f;
+    f.analogInput = AnalogInputFormFromSettings(r.analogInput);
+    for (int c = 0; c < AI_CHANNEL_COUNT; ++c) f.channels[c] = r.analogInput.m_aChannel[c];
+    f.digitalInput = DigitalInputFormFromSettings(r.digitalInput);
+    f.digitalOutput = DigitalOutputFormFromSettings(r.digitalOutput);
+    f.analogOutput = AnalogOutputFormFromSettings(r.analogOutput);
+    return f;
 }
 
 ProfileJson IoUnitProfileSettings(const IoUnitFormValues& form, int model) {
@@ -214,7 +341,7 @@ ProfileJson IoUnitProfileSettings(const IoUnitFormValues& form, int model) {
         case IoUnitPage::DigitalInput:
             s["digitalInput"] = DigitalInputSettingsOf(form.digitalInput, Count(model, CH_DI));
             break;
-        case IoUnitPage::AnalogInput: break;
+        case IoUnitPage::AnalogInput: s["analogInput"] = AnalogInputSettingsOf(form, Count(model, CH_AI)); break;
         case IoUnitPage::DigitalOutput:
             s["digitalOutput"] = DigitalOutputSettingsOf(form.digitalOutput, Count(model, CH_DO));
             break;
@@ -236,7 +363,7 @@ bool IoUnitFormFromProfile(const ProfileJson& settings, int model, const IoUnitR
         case IoUnitPage::DigitalInput:
             ReadDigitalInput(r.Object("digitalInput"), Count(model, CH_DI), &f.digitalInput);
             break;
-        case IoUnitPage::AnalogInput: break;
+        case IoUnitPage::AnalogInput: ReadAnalogInput(r.Object("analogInput"), Count(model, CH_AI), &f); break;
         case IoUnitPage::DigitalOutput:
             ReadDigitalOutput(r.Object("digitalOutput"), Count(model, CH_DO), &f.digitalOutput);
             break;
@@ -252,8 +379,9 @@ bool IoUnitFormFromProfile(const ProfileJson& settings, int model, const IoUnitR
     IoUnitRecords scratch;
     if (const char* message = ValidateIoUnitForm(f, device, model, &scratch)) {
         std::string field = "settings";
-        if (message == MSG_EXTENSION_NONE) field = "settings.digitalInput.extensionEnabled";
-        else if (message == MSG_WAKEUP_RANGE) field = "settings.digitalInput.wakeupNode";
+        const std::string input = ModelChannels(model, CH_AI) > 0 ? "settings.analogInput" : "settings.digitalInput";
+        if (message == MSG_EXTENSION_NONE) field = input + ".extensionEnabled";
+        else if (message == MSG_WAKEUP_RANGE) field = input + ".wakeupNode";
         else if (message == MSG_LED_THRESHOLD_ORDER || message == MSG_CURRENT_INITIAL_NEGATIVE) {
             // The first output the page refuses.
             for (int k = 1; k <= Count(model, CH_AO); ++k) {
@@ -281,7 +409,11 @@ const char* ValidateIoUnitForm(const IoUnitFormValues& form, const IoUnitRecords
         case IoUnitPage::DigitalInput:
             message = ValidateDigitalInputForm(form.digitalInput, device.digitalInput, &out->digitalInput);
             break;
-        case IoUnitPage::AnalogInput: break;
+        case IoUnitPage::AnalogInput:
+            message = ValidateAnalogInputForm(form.analogInput, device.analogInput, &out->analogInput);
+            // The page's validation clears the channels; they are the dialog's.
+            for (int c = 0; c < AI_CHANNEL_COUNT; ++c) out->analogInput.m_aChannel[c] = form.channels[c];
+            break;
         case IoUnitPage::DigitalOutput:
             message = ValidateDigitalOutputForm(form.digitalOutput, device.digitalOutput, out->digitalOutput);
             break;
@@ -301,7 +433,11 @@ std::vector<std::string> IoUnitReadCommands(int model) {
     for (IoUnitPage page : IoUnitPages(model)) {
         switch (page) {
         case IoUnitPage::DigitalInput: add(DigitalInputReadCommands()); break;
-        case IoUnitPage::AnalogInput: break;
+        case IoUnitPage::AnalogInput:
+            add(AnalogInputReadCommands());
+            for (int c = 0; c < Count(model, CH_AI); ++c)
+                for (const char* mnemonic : {"AJ", "AK", "TJ"}) commands.push_back(ChannelFetchCommand(mnemonic, c));
+            break;
         case IoUnitPage::DigitalOutput: add(DigitalOutputReadCommands()); break;
         case IoUnitPage::AnalogOutput: add(AnalogOutputReadCommands(ModelChannels(model, CH_AO))); break;
         }
@@ -309,13 +445,21 @@ std::vector<std::string> IoUnitReadCommands(int model) {
     return commands;
 }
 
-std::vector<std::string> IoUnitWriteCommands(const IoUnitRecords& r, int model) {
+std::vector<std::string> AnalogChannelWriteCommands(const AiChannelSettings (&channels)[AI_CHANNEL_COUNT], int model) {
     std::vector<std::string> commands;
+    for (int c = 0; c < Count(model, CH_AI); ++c)
+        for (const std::string& command : BuildAiChannelCommands(c, channels[c])) commands.push_back(command);
+    return commands;
+}
+
+std::vector<std::string> IoUnitWriteCommands(const IoUnitRecords& r, int model) {
+    // The channel dialogs come before the window's OK.
+    std::vector<std::string> commands = AnalogChannelWriteCommands(r.analogInput.m_aChannel, model);
     auto add = [&](const std::vector<std::string>& more) { commands.insert(commands.end(), more.begin(), more.end()); };
     for (IoUnitPage page : IoUnitPages(model)) {
         switch (page) {
         case IoUnitPage::DigitalInput: add(DigitalInputWriteCommands(r.digitalInput)); break;
-        case IoUnitPage::AnalogInput: break;
+        case IoUnitPage::AnalogInput: add(AnalogInputWriteCommands(r.analogInput)); break;
         case IoUnitPage::DigitalOutput: add(DigitalOutputWriteCommands(r.digitalOutput)); break;
         case IoUnitPage::AnalogOutput:
             add(AnalogOutputWriteCommands(r.analogOutput, ModelChannels(model, CH_AO)));

@@ -4,6 +4,13 @@
 // values; a profile is checked with the pages' own validation and messages.
 // Toolkit-free.
 //
+//   "analogInput":   (TQ-150-RZ) destNode1..destNode4, retryCount,
+//                    notifyInterval, sleepEnabled, sleepInterval,
+//                    commandWait, wakeupNode, and AI1..AIn { inputRange,
+//                    thermocouple, coldJunction, burnoutDetect,
+//                    burnoutOutput, scaleRange, tempLow, tempHigh (degC),
+//                    ledLow, ledHigh (in the input range's unit),
+//                    ledCondition }: the channel dialog's settings
 //   "digitalInput":  destNode1..destNode4 (0: empty), retryCount,
 //                    notifyInterval, resetRequest, chatterFilter,
 //                    extensionEnabled, extension { DI1..DIn }, sleepEnabled,
@@ -20,6 +27,7 @@
 // from one unit writes the same codes to another.
 #pragma once
 
+#include "iounit/AnalogInput.h"
 #include "iounit/AnalogOutputCore.h"
 #include "iounit/DigitalInputCore.h"
 #include "iounit/DigitalOutputCore.h"
@@ -28,18 +36,23 @@
 #include <string>
 #include <vector>
 
-// The records of every page (process-wide: TheDigitalInputSettings(),
-// theDigitalOutputs, theAnalogOutputs).
+// The records of every page (process-wide: TheDigitalInputSettings() or
+// TheAnalogInputSettings(), two layouts of one settings block, the model
+// decides which; theDigitalOutputs, theAnalogOutputs).
 struct IoUnitRecords {
     DigitalInputSettings digitalInput{};
+    AnalogInputSettings analogInput{};
     DoChannelSettings digitalOutput[DIGITAL_OUTPUT_MAX];
     AoChannelSettings analogOutput[ANALOG_OUTPUT_MAX];
 };
 IoUnitRecords TheIoUnitRecords();
-void StoreIoUnitRecords(const IoUnitRecords& records);
+void StoreIoUnitRecords(const IoUnitRecords& records, int model);
 
 // The form values of every page.
 struct IoUnitFormValues {
+    AnalogInputFormValues analogInput;
+    // The channel dialog's records: what its OK would leave for each channel.
+    AiChannelSettings channels[AI_CHANNEL_COUNT]{};
     DigitalInputFormValues digitalInput;
     DigitalOutputFormValues digitalOutput;
     AnalogOutputFormValues analogOutput;
@@ -62,10 +75,15 @@ bool IoUnitFormFromProfile(const ProfileJson& settings, int model, const IoUnitR
 const char* ValidateIoUnitForm(const IoUnitFormValues& form, const IoUnitRecords& device, int model,
                                IoUnitRecords* out);
 
-// The commands of the window's settings read without the wireless group,
-// and of its write from the records; page order.
+// The commands of the window's settings read without the wireless group
+// (for TQ-150-RZ followed by each channel's fetch, "AJ", "AK", "TJ"), and of
+// its write from the records (for TQ-150-RZ each channel's four commands
+// first, as its channel dialog sends them, then the pages' writes); page
+// order.
 std::vector<std::string> IoUnitReadCommands(int model);
 std::vector<std::string> IoUnitWriteCommands(const IoUnitRecords& records, int model);
+// Only the channels' commands of that write.
+std::vector<std::string> AnalogChannelWriteCommands(const AiChannelSettings (&channels)[AI_CHANNEL_COUNT], int model);
 
 // ---- analog values ----
 

@@ -5,12 +5,14 @@
 // unit the reset command "RSET/" when the window closes, however it closes.
 #pragma once
 
+#include "iounit/AnalogInput.h"
 #include "iounit/IoUnitCore.h"
 #include "settings/SettingsFrame.h"
 
 #include <atomic>
 #include <memory>
 
+class CSetPirnoInAnalog;
 class CSetPirnoInDigital;
 class CSetPirnoOutDigital;
 class CSetPirnoOutAnalog;
@@ -28,6 +30,7 @@ public:
 
     Ui::CSetPirnoForm* Form() const { return m_ui.get(); }
     CSetPirnoInDigital* InDigital() const { return m_pInDigital; }
+    CSetPirnoInAnalog* InAnalog() const { return m_pInAnalog; }
     CSetPirnoOutDigital* OutDigital() const { return m_pOutDigital; }
     CSetPirnoOutAnalog* OutAnalog() const { return m_pOutAnalog; }
 
@@ -49,6 +52,8 @@ protected:
     void OnWriteSucceeded() override;
     bool FormToProfile(ProfileJson* settings, ProfileError* error) override;
     bool ProfileToForm(const ProfileJson& settings, ProfileError* error) override;
+    // The analog input page's channel fetch or channel commands.
+    bool IsLinkBusy() const override;
 
 private:
     // A page goes into a pane like the panel into its area: 2 pixels in from
@@ -57,11 +62,20 @@ private:
 
     std::unique_ptr<Ui::CSetPirnoForm> m_ui;
     // The pages exist for every model; only those of the connected model are
-    // shown. Children of their panes, deleted with the window. The analog
-    // input page of TQ-150-RZ will sit in the input pane beside the digital
-    // one.
+    // shown. Children of their panes, deleted with the window.
     CSetPirnoInDigital* m_pInDigital = nullptr;    // input pane
+    CSetPirnoInAnalog* m_pInAnalog = nullptr;      // input pane (TQ-150-RZ)
     CSetPirnoOutDigital* m_pOutDigital = nullptr;  // output pane
     CSetPirnoOutAnalog* m_pOutAnalog = nullptr;    // output pane
     std::atomic<bool> m_bSettingsWritten{false};   // set by the write worker
+    // The channel settings of a loaded profile (TQ-150-RZ): sent at OK before
+    // the pages' writes, as the channel dialog would send them; bit c stands
+    // for channel c. A channel the operator confirms in its dialog meanwhile
+    // is dropped. Set on the GUI thread while no write runs; the write
+    // worker sends and clears them.
+    AiChannelSettings m_pendingChannels[AI_CHANNEL_COUNT]{};
+    std::atomic<unsigned> m_nPendingChannels{0};
+    // GUI thread, for saving a profile: every channel's settings fetched
+    // ("AJ", "AK", "TJ") on a worker while the window waits, disabled.
+    bool FetchChannels(AiChannelSettings (&out)[AI_CHANNEL_COUNT]);
 };

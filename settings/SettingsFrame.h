@@ -117,6 +117,14 @@ protected:
     // GUI thread. Shows a profile's settings in the form; false with the
     // first problem, the form untouched.
     virtual bool ProfileToForm(const ProfileJson& settings, ProfileError* error) = 0;
+    // GUI thread: true while a command sequence of the window's own (not its
+    // write) is on the link. OK does not start a write, and Cancel and the
+    // close box do not close the window, while it is.
+    virtual bool IsLinkBusy() const { return false; }
+    // GUI thread: such a sequence started or ended. While it runs the
+    // progress bar moves in place of the status line and OK and Cancel are
+    // disabled.
+    void ShowLinkBusy(bool busy);
 
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;

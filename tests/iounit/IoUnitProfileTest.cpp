@@ -16,12 +16,24 @@
 namespace {
 
 TEST(IoUnitProfile, AnalogValuesNameEveryCode) {
-    // Full scales and the pages' decimals: analog outputs 10 V and 20 mA.
-    for (auto [fs, decimals] : {std::pair{10.0, 5}, std::pair{20.0, 3}}) {
+    // Full scales and the pages' decimals: analog outputs 10 V and 20 mA; the
+    // channel dialog's input ranges.
+    for (auto [fs, decimals] : {std::pair{10.0, 5}, std::pair{20.0, 3}, std::pair{0.1, 4}, std::pair{1.0, 4},
+                                std::pair{30.0, 3}, std::pair{3276.8, 2}}) {
         for (long code = 0; code <= 0xFFFF; ++code) {
             const double v = AnalogProfileValue(code, fs, decimals);
             ASSERT_EQ(AnalogProfileCode(v, fs), code) << fs << " " << code << " " << v;
         }
+    }
+    // Every temperature of a channel reads back as the dialog reads its field.
+    IoUnitRecords r;
+    for (int t = -32768; t <= 32767; ++t) {
+        r.analogInput.m_aChannel[0] = AiChannelSettings{2, 0, 0, 0, 0, 0, 0, 0, 0, t, t};
+        const ProfileJson s = IoUnitProfileSettings(IoUnitFormFromRecords(r), MODEL_TQ150);
+        IoUnitFormValues form;
+        ProfileError error;
+        ASSERT_TRUE(IoUnitFormFromProfile(s, MODEL_TQ150, r, &form, &error)) << t << error.Text();
+        ASSERT_EQ(form.channels[0].m_nTempLow, t);
     }
     // The page's own text where it is exact; the page's reading of typed text.
     EXPECT_EQ(AnalogProfileValue(0x3FFF, 10.0, 5), 4.99985);
@@ -37,6 +49,8 @@ IoUnitRecords Records() {
     r.digitalOutput[0] = {DO_MODE_STARTUP_ON, 0};
     r.digitalOutput[1] = {DO_MODE_ONE_SHOT, 50};
     r.analogOutput[1] = {AO_RANGE_CURRENT, 0x4000, 0, 0x7FFF, 1};
+    r.analogInput = AnalogInputSettings{{7, 0, 0, 0}, 2, 3, 0, 1, 0, {}};
+    r.analogInput.m_aChannel[1] = AiChannelSettings{6, 3, 1, 1, 1, 0x0100, 0x0200, 1, 4, -100, 2500};
     return r;
 }
 
@@ -46,6 +60,7 @@ TEST(IoUnitProfile, FieldRefusals) {
     const IoUnitRecords device = Records();
     const ProfileJson base9 = IoUnitProfileSettings(IoUnitFormFromRecords(device), 9);
     const ProfileJson base3 = IoUnitProfileSettings(IoUnitFormFromRecords(device), 3);
+    const ProfileJson base8 = IoUnitProfileSettings(IoUnitFormFromRecords(device), 8);
     const struct { int model; std::string path; ProfileJson value; std::string field; std::string rule; } cases[] = {
         {9, "/digitalInput/destNode2", 255, "digitalInput.destNode2", MSG_IO_DEST_NODE_RANGE},
         {9, "/digitalInput/retryCount", 8, "digitalInput.retryCount", MSG_RETRY_RANGE},
@@ -58,13 +73,18 @@ TEST(IoUnitProfile, FieldRefusals) {
         {9, "/analogOutput/AO3/ledLow", 1, "analogOutput.AO3.ledLow", MSG_LED_THRESHOLD_ORDER},
         {9, "/analogOutput/AO1/range", "電力", "analogOutput.AO1.range", "次のいずれかで指定してください: 電圧, 電流"},
         {9, "/analogOutput/AO1/ledHigh", "1", "analogOutput.AO1.ledHigh", MSG_FIELD_NUMBER},
+        {8, "/analogInput/AI2/tempLow", 3276.8, "analogInput.AI2.tempLow", "下限・上限温度は-3276.8 - 3276.7度"},
+        {8, "/analogInput/AI2/tempHigh", -20.0, "analogInput.AI2.tempHigh", "下限より上限を大きく設定してください。"},
+        {8, "/analogInput/AI2/ledHigh", 2.0, "analogInput.AI2.ledLow", MSG_LED_THRESHOLD_ORDER},
+        {8, "/analogInput/AI3/coldJunction", "On", "analogInput.AI3.coldJunction", "次のいずれかで指定してください: OFF, ON"},
+        {8, "/analogInput/AI4", ProfileJson::object(), "analogInput.AI4", MSG_FIELD_UNKNOWN},  // 3 inputs
         {3, "/digitalOutput/DO2/oneShotTime", 0, "digitalOutput.DO2.oneShotTime", MSG_ONE_SHOT_RANGE},
         {3, "/digitalOutput/DO3/oneShotTime", 256, "digitalOutput.DO3.oneShotTime", MSG_ONE_SHOT_RANGE},
         {3, "/digitalOutput/DO4", ProfileJson::object(), "digitalOutput.DO4", MSG_FIELD_UNKNOWN},  // 3 outputs
         {3, "/analogOutput", ProfileJson::object(), "analogOutput", MSG_FIELD_UNKNOWN},  // no such page
     };
     for (const auto& c : cases) {
-        ProfileJson s = c.model == 9 ? base9 : base3;
+        ProfileJson s = c.model == 9 ? base9 : c.model == 8 ? base8 : base3;
         s[ProfileJson::json_pointer(c.path)] = c.value;
         IoUnitFormValues form;
         ProfileError error;
@@ -73,10 +93,10 @@ TEST(IoUnitProfile, FieldRefusals) {
         EXPECT_EQ(error.rule.substr(0, c.rule.size()), c.rule) << c.path;
     }
     // Without a change the profile gives the device's records back.
-    for (int model : {3, 9}) {
+    for (int model : {3, 8, 9}) {
         IoUnitFormValues form;
         ProfileError error;
-        ASSERT_TRUE(IoUnitFormFromProfile(model == 9 ? base9 : base3, model, device, &form, &error))
+        ASSERT_TRUE(IoUnitFormFromProfile(model == 9 ? base9 : model == 8 ? base8 : base3, model, device, &form, &error))
             << error.Text();
         IoUnitRecords out;
         ASSERT_EQ(ValidateIoUnitForm(form, device, model, &out), nullptr);
@@ -94,22 +114,27 @@ void RecordSent(const TraceFrame& f) {
 }
 
 // The profile's write sends what the window's write routine sends, for every
-// I/O unit model the catalogue has pages for.
+// I/O unit model (TQ-150-RZ: after the channels' commands, which its channel
+// dialog sends).
 TEST(IoUnitProfile, WriteCommandsAreTheWindowsOwn) {
-    for (int model : {1, 2, 3, 4, 9}) {
+    for (int model : {1, 2, 3, 4, 8, 9}) {
         SimLink sim("device 0 model " + std::to_string(model) + "\n");
         ASSERT_TRUE(sim.ok()) << sim.error();
         static int context;
         theLink.SetReplyHandler(&context, &IoUnitReplyHandler);
         theLink.m_nModelCode = model;
-        StoreIoUnitRecords(Records());
+        StoreIoUnitRecords(Records(), model);
         g_sent.clear();
         theLink.SetTraceHook(&RecordSent);
         StepFailure failure;
         EXPECT_EQ(WriteIoUnitPages(nullptr, &failure), 0) << model << " " << failure.error;
         theLink.SetTraceHook(nullptr);
         std::lock_guard<std::mutex> lock(g_framesMutex);
-        EXPECT_EQ(g_sent, IoUnitWriteCommands(Records(), model)) << model;
+        std::vector<std::string> expected = IoUnitWriteCommands(Records(), model);
+        const auto channels = AnalogChannelWriteCommands(Records().analogInput.m_aChannel, model);
+        EXPECT_EQ(channels.size(), model == MODEL_TQ150 ? 12u : 0u);
+        expected.erase(expected.begin(), expected.begin() + static_cast<std::ptrdiff_t>(channels.size()));
+        EXPECT_EQ(g_sent, expected) << model;
         theLink.SetReplyHandler(nullptr, nullptr);
     }
 }

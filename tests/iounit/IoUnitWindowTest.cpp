@@ -231,22 +231,6 @@ private slots:
         QCOMPARE(int(frames.size() - readCount), 4 * (di > 0) + 2 * (dout > 0) + (ao ? 2 + ao : 0) + 1);
     }
 
-    // TQ-150-RZ: no input page yet, but its output page, the window and the
-    // panel work.
-    void analogInputModelOutputsOnly() {
-        CSetPirno* w = Open("device 0 model 8 uid 00A10008\nset 0 group \"! 0012ABCD05 \"\nset 0 mem.0CB 02\n", false, 8);
-        QVERIFY(w);
-        QCOMPARE(Frames(), (std::vector<std::string>{"GJ", "MR0CB1", "MR0D05"}));
-        QVERIFY(!w->InDigital()->isVisibleTo(w) && w->OutDigital()->isVisibleTo(w));
-        QCOMPARE(VisibleCount(w, "editTime%1", 5), 2);
-        QVERIFY(Child<QAbstractButton>(w, "radioStartup2")->isChecked());
-        Click(w, "radioNormal2");
-        QVERIFY(OkCloses(w));
-        QTRY_COMPARE_WITH_TIMEOUT(Resets(0), 1, 3000);
-        QCOMPARE(m_sim->State(0).fields.at("mem.0CB"), std::string("00"));
-        QCOMPARE(Frames().back(), std::string("RSET/"));
-    }
-
     // The reset goes out only after a finished write: Cancel after a written
     // window whose group step failed still resets; a window never written,
     // or whose write failed, sends nothing.
@@ -444,6 +428,42 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!w->isVisible(), 8000);
         QCOMPARE(QString::fromStdString(m_sim->State(5).fields["sk"]), Q("&0A000000\"%"));
         QCOMPARE(QString::fromStdString(m_sim->State(5).fields["mem.1A4"]), Q("FF3FFF4F000000000000"));
+        QFile::remove(file);
+    }
+
+    // TQ-150-RZ: saving fetches every channel's settings (reads only); a
+    // loaded profile's channels go out at OK before the page's writes, as
+    // the channel dialog would send them.
+    void analogInputProfile() {
+        CSetPirno* w = Open(UnitScenario(8, true, "set 5 tj.1 \"\\x23\\x27$FF9C09C4\"\n"), true, 8);
+        QVERIFY(w);
+        const QString file = QDir::temp().filePath(QStringLiteral("rzset_ai_%1.json").arg(QCoreApplication::applicationPid()));
+        std::size_t frames = Frames().size();
+        QVERIFY(w->SaveProfileTo(file));
+        std::vector<std::string> fetched = Frames();
+        fetched.erase(fetched.begin(), fetched.begin() + static_cast<std::ptrdiff_t>(frames));
+        QCOMPARE(fetched.size(), size_t(9));
+        QCOMPARE(QString::fromStdString(fetched[3] + fetched[4] + fetched[5]), Q("AJ!AK!TJ!"));
+        ProfileJson doc;
+        ProfileModel model;
+        ProfileError error;
+        QVERIFY(ReadProfileFile(file.toStdString(), &doc, &model, &error));
+        ProfileJson& ai2 = doc["settings"]["analogInput"]["AI2"];
+        QCOMPARE(QString::fromStdString(ai2["thermocouple"].get<std::string>() + ai2["burnoutOutput"].get<std::string>()),
+                 Q("E7FFFFFh"));
+        QCOMPARE(ai2["tempLow"].get<double>(), -10.0);
+        ai2["tempHigh"] = 300.0;
+        QVERIFY(WriteProfileFile(file.toStdString(), doc, &error));
+        frames = Frames().size();
+        QVERIFY(w->LoadProfileFrom(file));
+        QCOMPARE(Frames().size(), frames);
+        Click(w, "okButton");
+        QTRY_VERIFY_WITH_TIMEOUT(!w->isVisible(), 8000);
+        std::vector<std::string> written = Frames();
+        written.erase(written.begin(), written.begin() + static_cast<std::ptrdiff_t>(frames));
+        QCOMPARE(written.size(), size_t(12 + 2 + 2 + 1));  // channels, SE and SLEP, the outputs, RSET
+        QCOMPARE(QString::fromStdString(written[7]), Q("TF!$FF9C0BB8"));
+        QCOMPARE(QString::fromStdString(m_sim->State(5).fields["tj.1"]), Q("#'$FF9C0BB8"));
         QFile::remove(file);
     }
 };

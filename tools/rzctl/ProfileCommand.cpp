@@ -74,7 +74,7 @@ const ProfileKind kIoUnit = {
         if (!IoUnitFormFromProfile(settings, model, device, &form, error) ||
             ValidateIoUnitForm(form, device, model, &out))
             return false;
-        StoreIoUnitRecords(out);
+        StoreIoUnitRecords(out, model);
         return true;
     },
     [](int model) { return IoUnitWriteCommands(TheIoUnitRecords(), model); },
@@ -173,6 +173,9 @@ int Identify(Target* target, std::ostream& err) {
 // The settings read; the records hold the device's settings afterwards.
 int ReadSettings(const Target& t, std::ostream& err) {
     theLink.ClearSettings();
+    // Channel answers count down a fetch of the analog input page's window;
+    // here none is in progress, and none may look complete.
+    nChannelCountdown = CHANNEL_FETCH_FAILED;
     StepFailure failure;
     if (SendAndWaitEach(t.kind->readCommands(t.code), nullptr, &failure) < 0)
         return StepFailed(failure.error, "reading the settings", err);

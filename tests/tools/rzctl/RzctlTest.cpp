@@ -155,6 +155,21 @@ set 24 mem.0C9 02
 set 24 mem.0CC 00
 set 24 mem.0CB 1F
 set 24 mem.0D0 0000000000
+device 28 model 8
+set 28 sk "+07000000 \x22"
+set 28 sy "\x2209\x22"
+set 28 mem.100 000000000000
+set 28 mem.0CB 02
+set 28 mem.0D0 0A00000000
+set 28 aj.0 "\x22 "
+set 28 ak.0 "(C0003FFF"
+set 28 tj.0 " ! 000003E8"
+set 28 aj.1 "\x26 "
+set 28 ak.1 " 00100200"
+set 28 tj.1 "\x23\x27$FF9C09C4"
+set 28 aj.2 "\x23 "
+set 28 ak.2 " 80007FFF"
+set 28 tj.2 " ! 000003E8"
 device 29 model 9
 set 29 sk "&0A050000\x22#"
 set 29 mem.0C9 06
@@ -168,6 +183,8 @@ device 31 model 1
 device 32 model 2
 device 33 model 3
 device 34 model 4
+device 38 model 8
+set 38 mem.100 000000000000
 device 39 model 9
 device 42 model 2
 device 43 model 2
@@ -201,6 +218,7 @@ TEST(RzctlProfiles, CopyOneDeviceToAnother) {
         {tcp + "--node 22", tcp + "--node 32", 22, 32, &sim},
         {tcp + "--node 23", tcp + "--node 33", 23, 33, &sim},
         {tcp + "--node 24", tcp + "--node 34", 24, 34, &sim},
+        {tcp + "--node 28", tcp + "--node 38", 28, 38, &sim},
         {tcp + "--node 29", tcp + "--node 39", 29, 39, &sim},
         {"--tcp 127.0.0.1:" + std::to_string(sourceGateway.StartTcp()),
          "--serial " + targetGateway.StartPty(), 0, 0, &targetGateway},
@@ -278,12 +296,15 @@ TEST(RzctlProfiles, VerifyPartialWriteAndRefusals) {
 }
 
 TEST(RzctlProfiles, SearchFormatsAndTrace) {
-    rzsim::Simulator sim(rzsim::DefaultScenario());
+    rzsim::Scenario scenario;
+    std::string error;
+    ASSERT_TRUE(rzsim::ParseScenario("device 0 model 14\ndevice 1 model 3 rssi B5\ndevice 2 model 15 ext 1 id 2 "
+                                     "rssi C4\ndevice 3 model 13 rssi none\n", &scenario, &error)) << error;
+    rzsim::Simulator sim(scenario);
     const std::string tcp = "--tcp 127.0.0.1:" + std::to_string(sim.StartTcp()) + " ";
     CtlRun r = RunCtl(tcp + "search --seconds 1 --format csv");
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "node,model,code,ext,id,rssi\n1,TQ-130-RZ,3,0,1,-75\n2,VM-310-RZ,15,1,,-60\n3,RG_U,13,0,,-88\n"
-                     "4,TQ-110-RZ,1,0,4,-80\n5,TQ-120-RZ,2,0,5,-84\n6,TQ-140-RZ,4,0,6,-98\n7,TQ-160-RZ,9,0,7,-72\n");
+    EXPECT_EQ(r.out, "node,model,code,ext,id,rssi\n1,TQ-130-RZ,3,0,1,-75\n2,VM-310-RZ,15,1,,-60\n3,RG_U,13,0,,\n");
     r = RunCtl(tcp + "search --seconds 1 --format json");
     EXPECT_EQ(r.out.substr(0, 89), "[\n  {\n    \"node\": 1,\n    \"model\": \"TQ-130-RZ\",\n    \"code\": 3,\n    \"ext\": 0,\n"
                                    "    \"id\": 1,\n");
