@@ -296,17 +296,24 @@ int RunProfileWrite(const ProfileJson& doc, const ProfileModel& model, bool veri
 
     int result = CTL_EXIT_OK;
     if (verify) {
-        if (int status = ReadSettings(t, err)) return status;
-        const auto diffs = DiffProfiles(wanted, t.kind->settings(t.code));
-        PrintDifferences(diffs, out);
-        if (!diffs.empty()) {
-            err << "rzctl: verify: " << diffs.size() << " field(s) differ after the write\n";
-            result = CTL_EXIT_DIFFERS;
+        result = ReadSettings(t, err);
+        if (result == CTL_EXIT_OK) {
+            const auto diffs = DiffProfiles(wanted, t.kind->settings(t.code));
+            PrintDifferences(diffs, out);
+            if (!diffs.empty()) {
+                err << "rzctl: verify: " << diffs.size() << " field(s) differ after the write\n";
+                result = CTL_EXIT_DIFFERS;
+            }
         }
     }
-    if (t.kind->resetAfterWrite) {
+    // Every command was answered: the unit restarts with what it took, as
+    // after its window's write, whatever the read-back found.
+    if (t.kind->resetAfterWrite && !IsLinkLostError(theLink.LostError())) {
         const std::string reset = Terminated("RSET/");
-        if (theLink.SendCommand(reset.c_str()) != 0) return StepFailed(theLink.m_nError.load(), "RSET", err);
+        if (theLink.SendCommand(reset.c_str()) != 0) {
+            const int status = StepFailed(theLink.m_nError.load(), "RSET", err);
+            if (result == CTL_EXIT_OK) result = status;
+        }
     }
     err << "rzctl: written: " << commands.size() << " command(s)" << (t.kind->resetAfterWrite ? ", then RSET" : "")
         << "\n";

@@ -186,6 +186,8 @@ int main(int argc, char** argv) {
             }
         }
         if (i != args.size()) return Usage("search takes --seconds S and --format text|csv|json");
+    } else if ((command == "read" || command == "diff" || command == "write") && node == 255) {
+        return Usage(command + " takes one target: --node 0..254");
     } else if (command == "read" && (i == args.size() || (i + 2 == args.size() && args[i] == "--output"))) {
         if (i != args.size()) file = args[i + 1];
     } else if ((command == "diff" && i + 1 == args.size()) ||
