@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -40,6 +41,12 @@ std::string Position(const std::string& text, std::size_t byte) {
     // byte counts past the offending character.
     const std::size_t column = byte > lineStart ? byte - lineStart : 1;
     return std::to_string(line) + "行目 " + std::to_string(column) + "文字目";
+}
+
+// A file name in UTF-8 (as the windows and the command line give it) as a
+// path of the platform.
+std::filesystem::path PathOf(const std::string& utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
 }  // namespace
@@ -114,7 +121,7 @@ bool ParseProfile(const std::string& text, ProfileJson* doc, ProfileModel* model
 }
 
 bool ReadProfileFile(const std::string& path, ProfileJson* doc, ProfileModel* model, ProfileError* error) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(PathOf(path), std::ios::binary);
     std::stringstream text;
     if (in) text << in.rdbuf();
     if (!in || in.bad()) {
@@ -125,7 +132,9 @@ bool ReadProfileFile(const std::string& path, ProfileJson* doc, ProfileModel* mo
 }
 
 bool WriteProfileFile(const std::string& path, const ProfileJson& doc, ProfileError* error) {
-    const std::string tmp = path + ".tmp";
+    const std::filesystem::path target = PathOf(path);
+    std::filesystem::path tmp = target;
+    tmp += ".tmp";
     bool ok = false;
     {
         std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
@@ -135,16 +144,16 @@ bool WriteProfileFile(const std::string& path, const ProfileJson& doc, ProfileEr
             ok = static_cast<bool>(out);
         }
     }
-    int err = errno;
-    if (ok && std::rename(tmp.c_str(), path.c_str()) != 0) {
-        err = errno;
-        ok = false;
+    std::error_code ec(errno, std::generic_category());
+    // Replaces an existing file at once, on every platform.
+    if (ok) std::filesystem::rename(tmp, target, ec);
+    if (!ok || ec) {
+        std::error_code ignored;
+        std::filesystem::remove(tmp, ignored);
+        *error = ProfileError{"", Format(FMT_PROFILE_CANNOT_WRITE, path + ": " + ec.message())};
+        return false;
     }
-    if (!ok) {
-        std::remove(tmp.c_str());
-        *error = ProfileError{"", Format(FMT_PROFILE_CANNOT_WRITE, path + ": " + std::strerror(err))};
-    }
-    return ok;
+    return true;
 }
 
 bool CheckProfileModel(const ProfileModel& profile, int code, int ext, ProfileError* error) {

@@ -11,6 +11,7 @@
 //     write FILE [--verify]  writes the profile as the settings window does;
 //                            --verify reads it back and lists what differs
 //   rzctl group-file show FILE
+//   rzctl --version
 //   --trace prints every frame sent and received on stderr.
 //
 // Exit status: 0 done (for diff and --verify: nothing differs), 1 no answer
@@ -122,6 +123,10 @@ int NoAnswer(int error, const std::string& what) {
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() == 1 && args[0] == "--version") {
+        std::cout << "rzctl " RZ_VERSION_TEXT "\n";
+        return kExitOk;
+    }
     if (args.size() == 3 && args[0] == "group-file" && args[1] == "show")
         return RunGroupFileShow(args[2], std::cout, std::cerr);
 
