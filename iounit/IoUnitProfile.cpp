@@ -7,10 +7,15 @@
 #include "link/Catalogue.h"
 
 #include <charconv>
+#include <cstring>
 #include <cmath>
 #include <cstdio>
 
 namespace {
+
+// The validators return the texts themselves; a text is compared by its
+// characters (the same literal may sit at other addresses in other units).
+bool Is(const char* message, const char* text) { return message && std::strcmp(message, text) == 0; }
 
 const char* const kDoModes[] = {TXT_DO_NORMAL, TXT_DO_STARTUP_ON, TXT_DO_ONE_SHOT};
 const char* const kAoRanges[] = {TXT_AO_VOLTAGE, TXT_AO_CURRENT};
@@ -179,8 +184,8 @@ void ReadChannel(ProfileReader r, AiChannelSettings* rec) {
     f.tempLow = TemperatureText(tempLow);
     f.tempHigh = TemperatureText(tempHigh);
     if (const char* message = ValidateAiChannel(f, out)) {
-        const char* field = message == MSG_LED_THRESHOLD_ORDER ? "ledLow" : message == MSG_TEMP_ORDER ? "tempHigh" : "tempLow";
-        if (message == MSG_TEMP_RANGE || message == MSG_TEMP_INVALID) {
+        const char* field = Is(message, MSG_LED_THRESHOLD_ORDER) ? "ledLow" : Is(message, MSG_TEMP_ORDER) ? "tempHigh" : "tempLow";
+        if (Is(message, MSG_TEMP_RANGE) || Is(message, MSG_TEMP_INVALID)) {
             // Which of the two: the lower one alone passes when it is the upper.
             AiChannelSettings probe = out;
             AiChannelForm lowOnly = f;
@@ -380,15 +385,15 @@ bool IoUnitFormFromProfile(const ProfileJson& settings, int model, const IoUnitR
     if (const char* message = ValidateIoUnitForm(f, device, model, &scratch)) {
         std::string field = "settings";
         const std::string input = ModelChannels(model, CH_AI) > 0 ? "settings.analogInput" : "settings.digitalInput";
-        if (message == MSG_EXTENSION_NONE) field = input + ".extensionEnabled";
-        else if (message == MSG_WAKEUP_RANGE) field = input + ".wakeupNode";
-        else if (message == MSG_LED_THRESHOLD_ORDER || message == MSG_CURRENT_INITIAL_NEGATIVE) {
+        if (Is(message, MSG_EXTENSION_NONE)) field = input + ".extensionEnabled";
+        else if (Is(message, MSG_WAKEUP_RANGE)) field = input + ".wakeupNode";
+        else if (Is(message, MSG_LED_THRESHOLD_ORDER) || Is(message, MSG_CURRENT_INITIAL_NEGATIVE)) {
             // The first output the page refuses.
             for (int k = 1; k <= Count(model, CH_AO); ++k) {
                 AoChannelSettings out[ANALOG_OUTPUT_MAX];
                 if (ValidateAnalogOutputForm(f.analogOutput, k, device.analogOutput, out)) {
                     field = "settings.analogOutput." + Numbered("AO", k) +
-                            (message == MSG_LED_THRESHOLD_ORDER ? ".ledLow" : ".initialValue");
+                            (Is(message, MSG_LED_THRESHOLD_ORDER) ? ".ledLow" : ".initialValue");
                     break;
                 }
             }

@@ -4,9 +4,14 @@
 #include "forms/SettingsTexts.h"
 
 #include <cctype>
+#include <cstring>
 #include <iterator>
 
 namespace {
+
+// The validators return the texts themselves; a text is compared by its
+// characters (the same literal may sit at other addresses in other units).
+bool Is(const char* message, const char* text) { return message && std::strcmp(message, text) == 0; }
 
 constexpr const char* kSettings = "settings";
 
@@ -71,7 +76,7 @@ bool GatewayFormFromProfile(const ProfileJson& settings, GatewayFormValues* form
     // The window's own validation, for the rules between fields.
     RelaySettings scratch{};
     if (const char* message = ValidateGatewayForm(f, scratch)) {
-        r.Fail(message == MSG_PORTS_EQUAL ? "serialPort" : "commandPort", message);
+        r.Fail(Is(message, MSG_PORTS_EQUAL) ? "serialPort" : "commandPort", message);
         return false;
     }
     *form = f;
@@ -128,9 +133,9 @@ bool SerialFormFromProfile(const ProfileJson& settings, SerialFormValues* form, 
     RelaySettings scratch{};
     if (const char* message = ValidateSerialForm(checked, RelaySettings{}, scratch)) {
         const char* field = "filterHigh";
-        if (message == MSG_CHAR_FORMAT_7N1) field = "dataBits";
-        else if (message == MSG_DEST_NODE_RANGE) field = "destNode";
-        else if (message == MSG_FILTER_RANGE && (scratch.m_nFilterLow < 0x01 || scratch.m_nFilterLow > 0xF7))
+        if (Is(message, MSG_CHAR_FORMAT_7N1)) field = "dataBits";
+        else if (Is(message, MSG_DEST_NODE_RANGE)) field = "destNode";
+        else if (Is(message, MSG_FILTER_RANGE) && (scratch.m_nFilterLow < 0x01 || scratch.m_nFilterLow > 0xF7))
             field = "filterLow";
         r.Fail(field, message);
         return false;

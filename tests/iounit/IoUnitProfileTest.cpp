@@ -7,7 +7,9 @@
 #include "iounit/IoUnitCore.h"
 #include "iounit/IoUnitProfile.h"
 #include "link/Catalogue.h"
+#ifdef RZ_HAVE_SIMULATOR
 #include "tests/wireless/SimLink.h"
+#endif
 
 #include <gtest/gtest.h>
 
@@ -104,6 +106,7 @@ TEST(IoUnitProfile, FieldRefusals) {
     }
 }
 
+#ifdef RZ_HAVE_SIMULATOR
 std::mutex g_framesMutex;
 std::vector<std::string> g_sent;
 
@@ -138,5 +141,7 @@ TEST(IoUnitProfile, WriteCommandsAreTheWindowsOwn) {
         theLink.SetReplyHandler(nullptr, nullptr);
     }
 }
+
+#endif  // RZ_HAVE_SIMULATOR
 
 }  // namespace
