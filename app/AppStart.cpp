@@ -1,10 +1,16 @@
 #include "app/AppStart.h"
 
+#include "link/DeviceLink.h"
+#include "link/Trace.h"
+
 #include <QApplication>
 #include <QFont>
 #include <QFontDatabase>
 #include <QIcon>
 #include <QStringList>
+
+#include <cerrno>
+#include <cstring>
 
 void InstallFormFont() {
     const QStringList candidates = {QStringLiteral("IPAGothic"), QStringLiteral("IPAPGothic"),
@@ -34,4 +40,22 @@ QIcon AppIcon() {
     icon.addFile(QStringLiteral(":/rzset/rzset-32.png"), QSize(32, 32));
     icon.addFile(QStringLiteral(":/rzset/rzset-256.png"), QSize(256, 256));
     return icon;
+}
+
+CTraceFile::CTraceFile(const std::string& path) {
+    if (path.empty()) return;
+    m_file = std::fopen(path.c_str(), "w");
+    if (!m_file) {
+        std::fprintf(stderr, "rzset: cannot write the trace to %s: %s\n", path.c_str(), std::strerror(errno));
+        m_bFailed = true;
+        return;
+    }
+    StartTrace(m_file);
+}
+
+CTraceFile::~CTraceFile() {
+    if (!m_file) return;
+    theLink.Close();
+    StopTrace();
+    std::fclose(m_file);
 }

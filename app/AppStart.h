@@ -1,6 +1,9 @@
 // Application-wide set-up shared by the program and the window tests.
 #pragma once
 
+#include <cstdio>
+#include <string>
+
 class QApplication;
 class QIcon;
 
@@ -11,3 +14,23 @@ void InstallFormFont();
 // The application icon ("RZ" on blue, drawn in forms/rzset.svg) in 16 x 16,
 // 32 x 32 and 256 x 256.
 QIcon AppIcon();
+
+// "--trace FILE" on the command line: every frame the link sends and
+// receives is written to the file at path (created or emptied) while this
+// object lives. With an empty path (no option) it does nothing.
+class CTraceFile {
+public:
+    explicit CTraceFile(const std::string& path);
+    // Stops the trace and closes the file (the link is closed first, so no
+    // frame is traced into a closed file).
+    ~CTraceFile();
+    CTraceFile(const CTraceFile&) = delete;
+    CTraceFile& operator=(const CTraceFile&) = delete;
+
+    // The file cannot be written; the reason went to stderr.
+    bool Failed() const { return m_bFailed; }
+
+private:
+    std::FILE* m_file = nullptr;
+    bool m_bFailed = false;
+};

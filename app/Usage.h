@@ -15,8 +15,8 @@ inline constexpr const char* kHelp =
     "\n"
     "Options:\n"
     "  --trace FILE   write every frame sent to and received from the device to\n"
-    "                 FILE, with a time stamp, its direction and node (refused by\n"
-    "                 this version: its link has no traffic trace yet)\n"
+    "                 FILE (created or emptied), with a time stamp, its direction\n"
+    "                 and node\n"
     "  --help         print this help and exit\n"
     "  --version      print the program's version and exit\n"
     "\n"
@@ -29,6 +29,6 @@ inline constexpr const char* kHelp =
     "\n"
     "Exit status:\n"
     "  0              the main window was closed, or --help or --version\n"
-    "  2              a usage error\n";
+    "  2              a usage error, or a trace file that cannot be written\n";
 
 }  // namespace rzset

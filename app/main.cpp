@@ -39,12 +39,8 @@ int main(int argc, char* argv[]) {
     case RzsetCommandLine::Run:
         break;
     }
-    if (!cl.tracePath.empty()) {
-        // The link has no trace hook in this version: say so rather than
-        // run without the trace that was asked for.
-        std::cerr << "rzset: --trace: this version of rzset cannot write a traffic trace yet\n";
-        return EXIT_USAGE_ERROR;
-    }
+    CTraceFile trace(cl.tracePath);  // "--trace FILE"; outlives the windows
+    if (trace.Failed()) return EXIT_USAGE_ERROR;
 
     QApplication app(argc, argv);
     // The desktop entry (rzset.desktop): desktops match the window to it.

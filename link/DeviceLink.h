@@ -51,6 +51,7 @@
 #include <thread>
 #include <type_traits>
 
+#include "link/Trace.h"
 #include "link/Transport.h"
 
 // Link modes.
@@ -206,6 +207,10 @@ public:
     // Called by the receive thread when a terminator arrived.
     void DispatchReply();
 
+    // The traffic trace (link/Trace.h): hook called for every frame sent and
+    // received; nullptr turns it off. Any thread, at any time.
+    void SetTraceHook(TraceHook hook) { m_pfnTrace.store(hook, std::memory_order_release); }
+
 private:
     void ReaderThread();
     void FinishClose();
@@ -217,6 +222,8 @@ private:
 
     std::atomic<void*> m_pHandlerCtx{nullptr};
     std::atomic<ReplyHandler> m_pfnReplyHandler{nullptr};
+    std::atomic<TraceHook> m_pfnTrace{nullptr};
+    void Trace(TraceDirection direction, const unsigned char* bytes, int len, int error = 0);
     void* m_pNotifyCtx = nullptr;             // guarded by m_handlerMutex
     ReplyHandler m_pfnNotify = nullptr;       // guarded by m_handlerMutex
     std::mutex m_handlerMutex;  // held while a handler runs and while one is swapped

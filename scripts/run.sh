@@ -54,10 +54,7 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   rzctl --serial /tmp/rzsim/ttyRZ0 identify
   rzctl --tcp "127.0.0.1:$SIM_TCP_PORT" search --seconds 2
   rzctl --tcp "127.0.0.1:$SIM_TCP_PORT" --node 2 identify
-  # A whole device's settings, where this rzctl can read them.
-  if "$BUILD_DIR/tools/rzctl/rzctl" --help | grep -qE '^  read( |$)'; then
-    rzctl --serial /tmp/rzsim/ttyRZ0 read
-  fi
+  rzctl --serial /tmp/rzsim/ttyRZ0 read
   echo
   echo "On a machine with a display, scripts/run.sh opens the desktop tool, rzset, on the"
   echo "same simulated devices (or start it yourself: $BUILD_DIR/app/rzset)."

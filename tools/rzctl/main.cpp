@@ -1,9 +1,12 @@
 // rzctl: command-line client for field diagnostics and scripting. Its
 // commands, options and exit statuses are described in Usage.h (rzctl --help).
 #include "link/DeviceLink.h"
+#include "link/ErrorAnswer.h"
+#include "link/Trace.h"
 #include "tools/cli/ProgramInfo.h"
 #include "tools/rzctl/CtlReplies.h"
 #include "tools/rzctl/GroupFileCommand.h"
+#include "tools/rzctl/ProfileCommand.h"
 #include "tools/rzctl/Usage.h"
 
 #include <chrono>
@@ -34,6 +37,8 @@ bool ParseInt(const std::string& text, int low, int high, int* out) {
 std::mutex g_outMutex;
 CtlIdentity g_identity;
 int g_answers = 0;
+enum class SearchFormat { Text, Csv, Json } g_searchFormat = SearchFormat::Text;
+std::vector<NodeAnswer> g_nodes;  // the JSON format prints them at the end
 
 int IdentifyHandler(void*, const unsigned char* reply, int len) {
     const MainReply r = ParseMainReply(reply, len);
@@ -48,7 +53,9 @@ int SearchHandler(void*, const unsigned char* reply, int len) {
     if (r.kind != MainReply::Node) return 0;
     if (r.parsed) {
         std::lock_guard<std::mutex> lock(g_outMutex);
-        std::cout << FormatNode(r.node) << std::endl;
+        if (g_searchFormat == SearchFormat::Text) std::cout << FormatNode(r.node) << std::endl;
+        if (g_searchFormat == SearchFormat::Csv) std::cout << FormatNodeCsv(r.node) << std::endl;
+        g_nodes.push_back(r.node);
         ++g_answers;
     }
     return 1;
@@ -97,6 +104,7 @@ int main(int argc, char** argv) {
     }
 
     bool haveTarget = false;
+    bool trace = false;
     int node = 0;
     int timeoutSec = LINK_DEFAULT_TIMEOUT_SEC;
     std::size_t i = 0;
@@ -132,6 +140,8 @@ int main(int argc, char** argv) {
             if (!ParseInt(args[++i], 0, 255, &node)) return Usage("--node takes 0..255");
         } else if (a == "--timeout" && hasValue) {
             if (!ParseInt(args[++i], 1, 3600, &timeoutSec)) return Usage("--timeout takes seconds (1..3600)");
+        } else if (a == "--trace") {
+            trace = true;
         } else if (a == "--tcp" || a == "--serial" || a == "--node" || a == "--timeout") {
             return Usage(a + " needs a value");
         } else if (a.rfind("--", 0) == 0) {
@@ -147,15 +157,35 @@ int main(int argc, char** argv) {
     ReplyHandler handler = nullptr;
     int seconds = timeoutSec;
     std::string rawText;
+    std::string file;  // read --output, diff and write
+    bool verify = false;
+    ProfileJson profile;
+    ProfileModel profileModel;
     if (command == "identify" && i == args.size()) {
         handler = &IdentifyHandler;
     } else if (command == "search") {
         handler = &SearchHandler;
-        if (i + 2 == args.size() && args[i] == "--seconds") {
-            if (!ParseInt(args[i + 1], 1, 3600, &seconds)) return Usage("--seconds takes 1..3600");
-        } else if (i != args.size()) {
-            return Usage("search takes only --seconds S");
+        for (; i + 1 < args.size(); i += 2) {
+            if (args[i] == "--seconds") {
+                if (!ParseInt(args[i + 1], 1, 3600, &seconds)) return Usage("--seconds takes 1..3600");
+            } else if (args[i] == "--format" && (args[i + 1] == "text" || args[i + 1] == "csv" || args[i + 1] == "json")) {
+                g_searchFormat = args[i + 1] == "csv" ? SearchFormat::Csv
+                                 : args[i + 1] == "json" ? SearchFormat::Json : SearchFormat::Text;
+            } else {
+                break;
+            }
         }
+        if (i != args.size()) return Usage("search takes --seconds S and --format text|csv|json");
+    } else if ((command == "read" || command == "diff" || command == "write") && node == 255) {
+        return Usage(command + " takes one target: --node 0..254");
+    } else if (command == "read" && (i == args.size() || (i + 2 == args.size() && args[i] == "--output"))) {
+        if (i != args.size()) file = args[i + 1];
+    } else if ((command == "diff" && i + 1 == args.size()) ||
+               (command == "write" && (i + 1 == args.size() || (i + 2 == args.size() && args[i + 1] == "--verify")))) {
+        file = args[i];
+        verify = i + 2 == args.size();
+        // The profile is checked before any connection is made.
+        if (int status = LoadCtlProfile(file, &profile, &profileModel, std::cerr)) return status;
     } else if (command == "raw" && i + 1 == args.size()) {
         handler = &RawHandler;
         rawText = UnescapeText(args[i]);
@@ -165,6 +195,13 @@ int main(int argc, char** argv) {
         return Usage("unknown command or arguments: " + command);
     }
 
+    // A device error answer ("sp" with a code): its text on stderr; the write
+    // that waits for it ends as failed.
+    SetErrorAnswerPresenter([](const std::string& text, std::function<void()> closed) {
+        std::cerr << "rzctl: " << text << "\n";
+        closed();
+    });
+    if (trace) StartTrace(stderr);
     static int context;  // any non-null context: the handlers keep their state in globals
     theLink.SetReplyHandler(&context, handler);
     if (handler == &RawHandler) theLink.SetNotificationHandler(&context, &RawHandler);
@@ -196,14 +233,21 @@ int main(int argc, char** argv) {
                 std::cout << FormatIdentity(g_identity) << std::flush;
             }
         }
+    } else if (command == "read" || command == "diff" || command == "write") {
+        theLink.m_nNode = node;
+        if (command == "read") result = RunProfileRead(file, std::cout, std::cerr);
+        else if (command == "diff") result = RunProfileDiff(profile, profileModel, std::cout, std::cerr);
+        else result = RunProfileWrite(profile, profileModel, verify, std::cout, std::cerr);
     } else if (command == "search") {
         theLink.m_nNode = 255;
+        if (g_searchFormat == SearchFormat::Csv) std::cout << NODE_CSV_HEADER << std::endl;
         if (theLink.SendCommand("SN\xC8") != 0) {
             result = ConnectionError("send failed", theLink.m_nError.load());
         } else {
             // Answers are printed by the handler as they arrive.
             const int lost = ListenFor(seconds);
             std::lock_guard<std::mutex> lock(g_outMutex);
+            if (g_searchFormat == SearchFormat::Json) std::cout << FormatNodesJson(g_nodes) << std::flush;
             if (lost || g_answers == 0)
                 result = NoAnswer(lost, "no node answered within " + std::to_string(seconds) + " s");
         }
@@ -219,6 +263,7 @@ int main(int argc, char** argv) {
         }
     }
     theLink.Close();
+    StopTrace();
     theLink.SetReplyHandler(nullptr, nullptr);
     theLink.SetNotificationHandler(nullptr, nullptr);
     return result;
