@@ -90,7 +90,9 @@ TEST(RzctlEndToEnd, PortWithoutPermission) {
     const std::string pty = sim.StartPty();
     ASSERT_FALSE(pty.empty());
     const bool root = geteuid() == 0;
-    if (!root) ASSERT_EQ(chmod(pty.c_str(), 0), 0);
+    if (!root) {
+        ASSERT_EQ(chmod(pty.c_str(), 0), 0);
+    }
     int out[2];
     ASSERT_EQ(pipe(out), 0);
     const pid_t child = fork();
