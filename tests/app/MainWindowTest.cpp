@@ -8,6 +8,7 @@
 #include "forms/CommonTexts.h"
 #include "forms/UiThread.h"
 #include "link/DeviceLink.h"
+#include "tests/GuiLiveness.h"
 #include "tools/rzsim/Simulator.h"
 #include "ui_MainDlg.h"
 
@@ -26,11 +27,11 @@ namespace {
 QString T(const char* utf8) { return QString::fromUtf8(utf8); }
 
 // A settings kind that stands in for the real windows: its read sends one
-// real command ("GS", or "ZZ" that nothing answers) and its window only
-// records what the flow handed over.
+// real command ("GS", or "ZZ" that nothing answers) and waits 1 s (or the
+// link's time-out), and its window only records what the flow handed over.
 struct KindRecord {
     std::atomic<int> handlerReplies{0}, windows{0};
-    std::atomic<bool> failRead{false};
+    std::atomic<bool> failRead{false}, fullWait{false};
     int modelCode = -1, stateInWindow = -1;
     std::uint32_t uid = 0;
 };
@@ -45,7 +46,7 @@ public:
         const char cmd[] = {g_kind->failRead ? 'Z' : 'G', g_kind->failRead ? 'Z' : 'S',
                             static_cast<char>(REPLY_TERMINATOR), 0};
         if (theLink.SendCommand(cmd) < 0) return -1;
-        return theLink.WaitReplies(1) == 1 ? 0 : -1;
+        return theLink.WaitReplies(g_kind->fullWait ? theLink.m_nTimeoutSec.load() : 1) == 1 ? 0 : -1;
     }
     int RunWindow() override {
         ++g_kind->windows;
@@ -153,10 +154,13 @@ private slots:
         m_messages.clear();
         g_kind = std::make_unique<KindRecord>();
         theLink.m_nModelCode = 0;
+        GuiLinkCalls::Watch();
     }
+    // Whatever the flow, the GUI thread made no link call that may block.
     void cleanup() {
         m_dlg.reset();
         QCOMPARE(theLink.m_nState.load(), LINK_CLOSED);
+        QCOMPARE(GuiLinkCalls::Stop(), QStringList{});
     }
 
     void enablingRules() {
@@ -369,6 +373,44 @@ private slots:
         if (how == "abort") QVERIFY(ui()->editAddress->isEnabled());
         if (how == "abort") QCOMPARE(ui()->buttonConnect->accessibleName(), T(TXT_MAIN_CONNECT));
         m_dlg.reset();  // destruction after close: nothing left to join
+    }
+
+    // The settings read runs on a worker while the window shows that it is
+    // busy: a read that nothing answers leaves the window live until its
+    // time-out ends it with the one message; "中止" ends it at once without
+    // a message or a window; closing the window ends it and the program
+    // cleanly. The device sees the same commands in every case.
+    void readOffTheGuiThread_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("time-out") << "timeout";
+        QTest::newRow("abort during the read") << "abort";
+        QTest::newRow("window closed during the read") << "close";
+    }
+    void readOffTheGuiThread() {
+        QFETCH(QString, how);
+        rzsim::Simulator sim(rzsim::DefaultScenario());
+        MakeForLan(sim, "1");
+        ui()->editTimeout->setText("5");
+        g_kind->failRead = true;
+        g_kind->fullWait = true;
+        GuiGapMeter meter;
+        ui()->buttonConnect->click();
+        QTRY_VERIFY_WITH_TIMEOUT(sim.Frames().size() >= 3 && ui()->progressBar->isVisible(), 3000);
+        QCOMPARE(ui()->buttonConnect->text(), T(TXT_ABORT));
+        QVERIFY(!ui()->editAddress->isEnabled() && !ui()->buttonSearch->isEnabled());
+        if (how == "abort") ui()->buttonConnect->click();  // "中止"
+        if (how == "close") m_dlg->close();
+        // Ended at once: long before the 5 s that the read waits.
+        const int deadline = how == "timeout" ? 8000 : 1000;
+        QTRY_VERIFY_WITH_TIMEOUT(m_dlg->WorkersIdle() && theLink.m_nState == LINK_CLOSED &&
+                                     (how == "close" || (Idle() && ui()->editAddress->isEnabled())),
+                                 deadline);
+        QVERIFY2(meter.MaxGapMs() < GuiGapMeter::kLimitMs, qPrintable(QString::number(meter.MaxGapMs())));
+        QCOMPARE(m_messages, how == "timeout" ? QStringList{T(MSG_READ_FAILED)} : QStringList{});
+        QCOMPARE(g_kind->windows.load(), 0);
+        QCOMPARE(m_dlg->isVisible(), how != "close");
+        QCOMPARE(sim.Frames(), (std::vector<std::string>{"01MD", "01GS", "01ZZ"}));
+        if (how != "close") QCOMPARE(ui()->buttonConnect->accessibleName(), T(TXT_MAIN_CONNECT));
     }
 
     void portListsFollowInventory() {
