@@ -5,7 +5,8 @@
 #     /tmp/rzsim/ttyRZ0 and offered first in both port lists
 #     ("Virtual Serial Port (ttyRZ0)"), so "設定対象と接続" reaches it at once;
 #   - a LAN gateway on 127.0.0.1:10003 (リモート設定 → LAN接続, address
-#     127.0.0.1) with nodes 1 (TQ-130-RZ), 2 (VM-310-RZ) and 3 (RG_U).
+#     127.0.0.1) with nodes 1 (TQ-130-RZ), 2 (VM-310-RZ), 3 (RG_U),
+#     4 (TQ-110-RZ), 5 (TQ-120-RZ), 6 (TQ-140-RZ) and 7 (TQ-160-RZ).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh

@@ -235,8 +235,10 @@ bool CSettingsFrame::RunWrite(int panel) {
     int commError = RESULT_COMM_ERROR;
     if (ok) {
         // Written unless a stop came first; a stop after this is too late.
-        if (m_nWriteState.compare_exchange_strong(running, WRITE_ENDING))
+        if (m_nWriteState.compare_exchange_strong(running, WRITE_ENDING)) {
+            OnWriteSucceeded();
             m_nWriteResult.compare_exchange_strong(commError, RESULT_WRITTEN);
+        }
         return true;
     }
     m_nWriteState.compare_exchange_strong(running, WRITE_STOPPED);

@@ -92,6 +92,10 @@ protected:
     virtual int WriteDevice(const SendFailedFn& onSendFailed, StepFailure* failure) = 0;
     // After the form was enabled again.
     virtual void OnFormEnabled() {}
+    // Write worker, once every command of a write (the group's included) was
+    // answered before any stop request, before the window reports the write
+    // as done.
+    virtual void OnWriteSucceeded() {}
 
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;

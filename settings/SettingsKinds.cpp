@@ -4,11 +4,13 @@
 #include "settings/RegisterSettings.h"
 #include "settings/SerialCore.h"
 #include "settings/SetGateway.h"
+#include "settings/SetPirno.h"
 #include "settings/SetSerial.h"
 
 CGatewayKind::CGatewayKind(QWidget* mainWindow) : m_window(new CSetGateway(mainWindow)) {}
 CGatewayKind::~CGatewayKind() { delete m_window.data(); }
 ReplyHandler CGatewayKind::Handler() const { return &GatewayReplyHandler; }
+CSetGateway* CGatewayKind::Window() const { return m_window.data(); }
 int CGatewayKind::ReadSettings() { return ReadGatewaySettings(); }
 int CGatewayKind::RunWindow() {
     if (!m_window) return -1;
@@ -19,6 +21,7 @@ int CGatewayKind::RunWindow() {
 CSerialKind::CSerialKind(QWidget* mainWindow) : m_window(new CSetSerial(mainWindow)) {}
 CSerialKind::~CSerialKind() { delete m_window.data(); }
 ReplyHandler CSerialKind::Handler() const { return &SerialReplyHandler; }
+CSetSerial* CSerialKind::Window() const { return m_window.data(); }
 int CSerialKind::ReadSettings() { return ReadSerialSettings(); }
 int CSerialKind::RunWindow() {
     if (!m_window) return -1;
@@ -26,9 +29,22 @@ int CSerialKind::RunWindow() {
     return m_window->exec();
 }
 
+CIoUnitKind::CIoUnitKind(QWidget* mainWindow) : m_window(new CSetPirno(mainWindow)) {}
+CIoUnitKind::~CIoUnitKind() { delete m_window.data(); }
+ReplyHandler CIoUnitKind::Handler() const { return &IoUnitReplyHandler; }
+CSetPirno* CIoUnitKind::Window() const { return m_window.data(); }
+int CIoUnitKind::ReadSettings() { return ReadIoUnitSettings(); }
+int CIoUnitKind::RunWindow() {
+    if (!m_window) return -1;
+    m_window->OpenWindow();
+    return m_window->exec();  // the window sends the reset itself as it closes
+}
+
 void RegisterSettingsWindows() {
     RegisterDeviceKind(SettingsKind::Gateway,
                        [](QWidget* main) -> std::unique_ptr<IDeviceKind> { return std::make_unique<CGatewayKind>(main); });
+    RegisterDeviceKind(SettingsKind::IoUnit,
+                       [](QWidget* main) -> std::unique_ptr<IDeviceKind> { return std::make_unique<CIoUnitKind>(main); });
     RegisterDeviceKind(SettingsKind::Serial,
                        [](QWidget* main) -> std::unique_ptr<IDeviceKind> { return std::make_unique<CSerialKind>(main); });
 }

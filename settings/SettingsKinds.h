@@ -1,6 +1,6 @@
-// The device kinds of the gateway and the serial converter: reply handler,
-// settings read and the modal window, as the main window's dispatch uses
-// them. Each kind builds its window once (owned by the main window) and
+// The device kinds of the gateway, the serial converter and the I/O unit:
+// reply handler, settings read and the modal window, as the main window's
+// dispatch uses them. Each kind builds its window once (owned by the main window) and
 // reuses it for every connection.
 #pragma once
 
@@ -11,6 +11,7 @@
 #include <memory>
 
 class CSetGateway;
+class CSetPirno;
 class CSetSerial;
 
 class CGatewayKind : public IDeviceKind {
@@ -20,7 +21,7 @@ public:
     ReplyHandler Handler() const override;
     int ReadSettings() override;
     int RunWindow() override;
-    CSetGateway* Window() const { return m_window.data(); }
+    CSetGateway* Window() const;
 
 private:
     // The window's parent is the main window; whichever goes first, the
@@ -35,8 +36,21 @@ public:
     ReplyHandler Handler() const override;
     int ReadSettings() override;
     int RunWindow() override;
-    CSetSerial* Window() const { return m_window.data(); }
+    CSetSerial* Window() const;
 
 private:
     QPointer<CSetSerial> m_window;
+};
+
+class CIoUnitKind : public IDeviceKind {
+public:
+    explicit CIoUnitKind(QWidget* mainWindow);
+    ~CIoUnitKind() override;
+    ReplyHandler Handler() const override;
+    int ReadSettings() override;
+    int RunWindow() override;
+    CSetPirno* Window() const;
+
+private:
+    QPointer<CSetPirno> m_window;
 };

@@ -283,7 +283,9 @@ private slots:
     // window has closed is dropped; the next search starts with an empty
     // list, lists every answer, newest on top, and takes the chosen node.
     void nodeSearch() {
-        rzsim::Simulator sim(rzsim::DefaultScenario());
+        rzsim::Scenario three = rzsim::DefaultScenario();
+        three.devices.resize(4);  // the gateway and nodes 1 to 3
+        rzsim::Simulator sim(three);
         MakeForLan(sim, "77");
         bool pressed = false;
         DriveSearch([&](CSearchNode* s) {

@@ -14,7 +14,7 @@ namespace {
 
 // The same network as scenarios/demo.sim.
 constexpr const char* kDefaultText = R"(# The demonstration network started by scripts/run.sh: a LAN gateway
-# (TQ-RZ900E) attached to the tool, without a wireless group yet, and three
+# (TQ-RZ900E) attached to the tool, without a wireless group yet, and seven
 # nodes behind it.
 device 0 model 14 uid 0012ABCD
 set 0 group "! FFFFFFFF01 "
@@ -34,6 +34,31 @@ set 2 relay "% 01  ! 0000 01F7"
 
 # RG_U: a USB gateway heard over the air.
 device 3 model 13 uid 00A10003 id 3 rssi A8
+
+# TQ-110-RZ: five digital outputs; DO1 on at start-up, DO3 one-shot 2 s.
+device 4 model 1 uid 00A10004 id 4 rssi B0
+set 4 mem.0CB 01
+set 4 mem.0D0 0000140000
+
+# TQ-120-RZ: five digital inputs reporting to node 10 every 5 s; sleep after
+# 1 hour, waking node 1; DI1 and DI5 extended; reset request on.
+device 5 model 2 uid 00A10005 id 5 rssi AC
+set 5 sk "&0A000000\x22#"
+set 5 sy "&01!"
+set 5 mem.0C9 11
+set 5 mem.0CC 01
+
+# TQ-140-RZ: two digital inputs, five digital outputs all on at start-up.
+device 6 model 4 uid 00A10006 id 6 rssi 9E
+set 6 mem.0C9 03
+set 6 mem.0CB 1F
+
+# TQ-160-RZ: three digital inputs, three analog outputs (AO1 5 V, AO2 10 mA,
+# AO3 0 V; AO2's LED lit outside 0..10 mA).
+device 7 model 9 uid 00A10007 id 7 rssi B8
+set 7 mem.19C 0001000000
+set 7 mem.1A4 FF3F0040000000000000
+set 7 ak.1 "(00004000"
 
 # Registration polls: twice still busy, then registered.
 gq 2 2 0

@@ -148,7 +148,7 @@ TEST(Scenario, BadLinesAreReportedWithTheirNumber)
 TEST(Scenario, DefaultScenarioIsTheDemonstrationFile)
 {
     const Scenario demo = Parse(ReadFile(RZSIM_DEMO));
-    ASSERT_EQ(demo.devices.size(), 4u);
+    ASSERT_EQ(demo.devices.size(), 8u);
     EXPECT_EQ(Simulator(demo).DumpState(), Simulator(DefaultScenario()).DumpState());
 }
 
@@ -243,7 +243,9 @@ bool SeesHangup(int fd, std::chrono::milliseconds deadline)
 
 TEST(SimulatorTcp, RoutesAnswersWritesAndHandsOverToANewConnection)
 {
-    Simulator sim(DefaultScenario());
+    Scenario three = DefaultScenario();
+    three.devices.resize(4);  // the gateway and nodes 1 to 3
+    Simulator sim(three);
     std::atomic<int> changes{0};
     sim.SetStateChangedHandler([&] { ++changes; });
     const int port = sim.StartTcp();

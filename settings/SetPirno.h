@@ -1,0 +1,65 @@
+// CSetPirno: the I/O unit settings window on the shared frame. Besides the
+// group panel it hosts, chosen by the model's channel counts, an input page
+// (upper right pane) and an output page (lower right pane); it validates and
+// writes the pages in page order, and once a write has finished it sends the
+// unit the reset command "RSET/" when the window closes, however it closes.
+#pragma once
+
+#include "iounit/IoUnitCore.h"
+#include "settings/SettingsFrame.h"
+
+#include <atomic>
+#include <memory>
+
+class CSetPirnoInDigital;
+class CSetPirnoOutDigital;
+class CSetPirnoOutAnalog;
+class QFrame;
+
+namespace Ui {
+class CSetPirnoForm;
+}
+
+class CSetPirno : public CSettingsFrame {
+    Q_OBJECT
+public:
+    explicit CSetPirno(QWidget* parent = nullptr);
+    ~CSetPirno() override;
+
+    Ui::CSetPirnoForm* Form() const { return m_ui.get(); }
+    CSetPirnoInDigital* InDigital() const { return m_pInDigital; }
+    CSetPirnoOutDigital* OutDigital() const { return m_pOutDigital; }
+    CSetPirnoOutAnalog* OutAnalog() const { return m_pOutAnalog; }
+
+    // True once a write of this opening has finished without error.
+    bool SettingsWritten() const { return m_bSettingsWritten.load(); }
+
+    // Sends "RSET/" when a write of this opening has finished, once; a window
+    // that never finished a write sends nothing. Blocks for the write of the
+    // command only (no answer is awaited). Called when the window closes.
+    bool SendResetAfterWrite();
+
+    // Every way of closing ends here; the reset follows.
+    void done(int result) override;
+
+protected:
+    void FillForm() override;
+    bool ValidateForm() override;
+    int WriteDevice(const SendFailedFn& onSendFailed, StepFailure* failure) override;
+    void OnWriteSucceeded() override;
+
+private:
+    // A page goes into a pane like the panel into its area: 2 pixels in from
+    // the inside's top left, 6 pixels narrower and lower than the inside.
+    static void PlaceInPane(QWidget* page, QFrame* pane);
+
+    std::unique_ptr<Ui::CSetPirnoForm> m_ui;
+    // The pages exist for every model; only those of the connected model are
+    // shown. Children of their panes, deleted with the window. The analog
+    // input page of TQ-150-RZ will sit in the input pane beside the digital
+    // one.
+    CSetPirnoInDigital* m_pInDigital = nullptr;    // input pane
+    CSetPirnoOutDigital* m_pOutDigital = nullptr;  // output pane
+    CSetPirnoOutAnalog* m_pOutAnalog = nullptr;    // output pane
+    std::atomic<bool> m_bSettingsWritten{false};   // set by the write worker
+};
