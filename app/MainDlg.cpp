@@ -623,7 +623,12 @@ void CKORVELT_RZsetDlg::OpenSettingsWindow() {
     auto it = m_kinds.find(SettingsKindForModel(theLink.m_nModelCode));
     IDeviceKind* kind = it != m_kinds.end() ? it->second.get() : nullptr;
     if (kind) kind->RunWindow();
-    EndStep([this] { CloseLink(); });
+    // What the kind still sends (the I/O unit's reset) goes out before the
+    // link closes, both on the worker.
+    EndStep([this, kind] {
+        if (kind) kind->AfterWindowClosed();
+        CloseLink();
+    });
 }
 
 void CKORVELT_RZsetDlg::OnWatchdogTick() {

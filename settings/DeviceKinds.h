@@ -30,6 +30,11 @@ public:
     // operator closed it (the result is not used by the main window). It
     // must not wait on the link: what it sends goes out on a worker.
     virtual int RunWindow() = 0;
+    // After the window has closed, on the main window's worker, before it
+    // closes the link: what the kind still sends then (the I/O unit's reset
+    // after a written window), so that it reaches the device first. Touches
+    // no widget.
+    virtual void AfterWindowClosed() {}
 };
 
 using DeviceKindFactory = std::function<std::unique_ptr<IDeviceKind>(QWidget* mainWindow)>;

@@ -19,7 +19,9 @@ CSetPirno::CSetPirno(QWidget* parent) : CSettingsFrame(parent), m_ui(std::make_u
 
 CSetPirno::~CSetPirno() {
     EndWork();
-    // Destroyed while still open after a write: the unit is reset all the same.
+    // Destroyed after a write without its owner's step after the close (the
+    // program ends; the link is closed by then, so nothing waits): the unit
+    // is reset all the same if it still can be.
     SendResetAfterWrite();
 }
 
@@ -72,9 +74,4 @@ bool CSetPirno::SendResetAfterWrite() {
     if (!m_bSettingsWritten.exchange(false)) return false;
     SendIoUnitReset();  // a lost link just fails the write; nothing to report
     return true;
-}
-
-void CSetPirno::done(int result) {
-    CSettingsFrame::done(result);
-    SendResetAfterWrite();
 }

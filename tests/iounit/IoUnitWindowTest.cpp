@@ -18,6 +18,7 @@
 #include "settings/RegisterSettings.h"
 #include "settings/SetPirno.h"
 #include "settings/SettingsKinds.h"
+#include "tests/GuiLiveness.h"
 #include "tools/rzsim/Simulator.h"
 #include "wireless/SetSubG.h"
 #include "wireless/SetSubG_Wait.h"
@@ -27,6 +28,8 @@
 
 #include <algorithm>
 #include <map>
+#include <thread>
+#include <utility>
 
 namespace {
 
@@ -62,6 +65,7 @@ class IoUnitWindowTest : public QObject {
     std::vector<QString> m_messages;
     std::unique_ptr<rzsim::Simulator> m_sim;
     std::unique_ptr<CIoUnitKind> m_kind;  // destroyed before the link closes
+    QStringList m_guiLinkCalls;  // made by the window on the GUI thread (none allowed)
 
     // What the main window does between identification and the window, on a
     // real channel: settings cleared, the handler installed, the read, then
@@ -84,11 +88,19 @@ class IoUnitWindowTest : public QObject {
         theLink.ClearSettings();
         theLink.SetReplyHandler(&m_main, m_kind->Handler());
         CSetPirno* w = m_kind->ReadSettings() == 0 ? m_kind->Window() : nullptr;
-        if (w) w->OpenWindow(), w->show();
+        // From here on the window and what it starts are watched.
+        if (w) GuiLinkCalls::Watch(), w->OpenWindow(), w->show();
         return w;
+    }
+    // What the main window does once the window has closed, before it closes
+    // the link: the kind's last sends, on a worker.
+    void AfterClose() {
+        std::thread worker([this] { m_kind->AfterWindowClosed(); });
+        worker.join();
     }
     void CloseLink() {
         m_kind.reset();
+        m_guiLinkCalls << GuiLinkCalls::Stop();
         theLink.Close();
         theLink.SetReplyHandler(nullptr, nullptr);
         m_sim.reset();
@@ -101,7 +113,13 @@ class IoUnitWindowTest : public QObject {
     }
     int Resets(int node) const { return m_sim->State(node).resetCount; }
     // A read answered by the unit: every frame sent before it has been seen.
-    static bool Sync() { return SendAndWait(BuildMemoryRead(MEM_STARTUP_MASK), nullptr, nullptr) == 0; }
+    // Sent from a worker, as the windows never wait on the GUI thread.
+    static bool Sync() {
+        bool ok = false;
+        std::thread worker([&ok] { ok = SendAndWait(BuildMemoryRead(MEM_STARTUP_MASK), nullptr, nullptr) == 0; });
+        worker.join();
+        return ok;
+    }
     int ResetFrames() const {
         const std::vector<std::string> frames = Frames();
         return int(std::count(frames.begin(), frames.end(), std::string("RSET/")));
@@ -139,6 +157,7 @@ private slots:
     }
     void cleanup() {
         CloseLink();
+        QCOMPARE(std::exchange(m_guiLinkCalls, {}), QStringList{});
         SetMessageSink({});
         SetErrorAnswerPresenter({});
         theLink.m_nTimeoutSec = LINK_DEFAULT_TIMEOUT_SEC;
@@ -221,6 +240,7 @@ private slots:
         const std::size_t readCount = Frames().size();
         QVERIFY(OkCloses(w));
         QVERIFY(m_messages == std::vector<QString>{Q(MSG_WG_CHANGED)});
+        AfterClose();
         QTRY_COMPARE_WITH_TIMEOUT(Resets(node), 1, 3000);  // the reset awaits no answer
         const rzsim::DeviceState after = m_sim->State(node);
         QCOMPARE(after.fields, expected.fields);
@@ -241,6 +261,7 @@ private slots:
         QVERIFY(Child<QAbstractButton>(w, "radioStartup2")->isChecked());
         Click(w, "radioNormal2");
         QVERIFY(OkCloses(w));
+        AfterClose();
         QTRY_COMPARE_WITH_TIMEOUT(Resets(0), 1, 3000);
         QCOMPARE(m_sim->State(0).fields.at("mem.0CB"), std::string("00"));
         QCOMPARE(Frames().back(), std::string("RSET/"));
@@ -253,6 +274,7 @@ private slots:
         CSetPirno* w = Open(UnitScenario(1, false), false, 1);
         QVERIFY(w);
         Click(w, "cancelButton");
+        AfterClose();
         QVERIFY(!w->isVisible() && Sync());
         QCOMPARE(ResetFrames(), 0);
 
@@ -262,6 +284,7 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return !m_messages.empty() && !w->IsWriteRunning(); }, 5000));
         QVERIFY(m_messages == std::vector<QString>{Q(MSG_COMM_ERROR)} && w->isVisible());
         Click(w, "cancelButton");
+        AfterClose();
         QVERIFY(!w->isVisible() && Sync());
         QCOMPARE(ResetFrames(), 0);
 
@@ -277,6 +300,7 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return !w->IsWriteRunning() && ok->text() == Q("OK"); }, 3000));
         QVERIFY(!w->SettingsWritten() && w->isVisible() && m_messages.empty());
         Click(w, "cancelButton");
+        AfterClose();
         QVERIFY(Sync());
         QVERIFY(Frames().end()[-2].rfind("SLEP", 0) == 0);  // then only the test's own read
         QCOMPARE(ResetFrames(), 0);
@@ -300,7 +324,9 @@ private slots:
         QVERIFY(w->isVisible() && Sync());
         QCOMPARE(ResetFrames(), 0);
         cancel->click();
-        QVERIFY(!w->isVisible() && !w->SendResetAfterWrite());  // once only
+        QVERIFY(!w->isVisible());
+        AfterClose();
+        QVERIFY(!w->SendResetAfterWrite());  // once only
         QVERIFY(Sync());
         QCOMPARE(ResetFrames(), 1);
     }
@@ -378,6 +404,7 @@ private slots:
         m_sim = std::make_unique<rzsim::Simulator>(rzsim::DefaultScenario());
         const int port = m_sim->StartTcp();
         QVERIFY(port > 0);
+        GuiLinkCalls::Watch();
         CKORVELT_RZsetDlg dlg(nullptr, [](std::vector<PortItem>* items) { return items->clear(), true; });
         dlg.show();
         Click(&dlg, "radioRemote");
