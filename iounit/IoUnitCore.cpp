@@ -1,5 +1,7 @@
 #include "iounit/IoUnitCore.h"
 
+#include "iounit/AnalogInput.h"
+
 #include "link/Catalogue.h"
 #include "wireless/WirelessGroup.h"
 
@@ -10,20 +12,19 @@ namespace {
 using AnswerParser = bool (*)(const unsigned char* reply, int len);
 
 // ---- analog input page (TQ-150-RZ) ----
-// The parsers of the analog input page: "sk" and "sy" of TQ-150-RZ, "mr" of
-// address 100 (channel ranges), "aj", "ak" and "tj" (one channel's
-// settings). Until that page exists they are null: its answers are counted as
-// awaited and dropped, which is what the routing rules ask of an answer
-// whose page is absent. The page's read and write below send nothing yet.
-constexpr AnswerParser kAnalogNotifyParams = nullptr;        // "sk", 14
-constexpr AnswerParser kAnalogSleepParams = nullptr;         // "sy", 7
-constexpr AnswerParser kAnalogChannelRanges = nullptr;       // "mr" 1006, 19
-constexpr AnswerParser kAnalogChannelRange = nullptr;        // "aj", 6
-constexpr AnswerParser kAnalogChannelLed = nullptr;          // "ak", 13
-constexpr AnswerParser kAnalogChannelTemperature = nullptr;  // "tj", 15
+// Its answers: "sk" and "sy" of TQ-150-RZ, "mr" of address 100 (channel
+// ranges), "aj", "ak" and "tj" (one channel's settings).
+constexpr AnswerParser kAnalogNotifyParams = &OnAnalogNotifyParams;        // "sk", 14
+constexpr AnswerParser kAnalogSleepParams = &OnAnalogSleepParams;          // "sy", 7
+constexpr AnswerParser kAnalogChannelRanges = &OnChannelRanges;            // "mr" 1006, 19
+constexpr AnswerParser kAnalogChannelRange = &OnChannelRange;              // "aj", 6
+constexpr AnswerParser kAnalogChannelLed = &OnChannelLed;                  // "ak", 13
+constexpr AnswerParser kAnalogChannelTemperature = &OnChannelTemperature;  // "tj", 15
 
-int ReadAnalogInputPage() { return 0; }
-int WriteAnalogInputPage(const SendFailedFn&, StepFailure*) { return 0; }
+int ReadAnalogInputPage() { return ReadAnalogInput(); }
+int WriteAnalogInputPage(const SendFailedFn& onSendFailed, StepFailure* failure) {
+    return WriteAnalogInput(TheAnalogInputSettings(), onSendFailed, failure);
+}
 
 // ---- routing tables ----
 

@@ -1,5 +1,6 @@
 #include "settings/SetPirno.h"
 
+#include "iounit/SetPirnoInAnalog.h"
 #include "iounit/SetPirnoInDigital.h"
 #include "iounit/SetPirnoOutAnalog.h"
 #include "iounit/SetPirnoOutDigital.h"
@@ -9,16 +10,27 @@
 CSetPirno::CSetPirno(QWidget* parent) : CSettingsFrame(parent), m_ui(std::make_unique<Ui::CSetPirnoForm>()) {
     m_ui->setupUi(this);
     m_pInDigital = new CSetPirnoInDigital(m_ui->inputPane);
+    m_pInAnalog = new CSetPirnoInAnalog(m_ui->inputPane);
     m_pOutDigital = new CSetPirnoOutDigital(m_ui->outputPane);
     m_pOutAnalog = new CSetPirnoOutAnalog(m_ui->outputPane);
     PlaceInPane(m_pInDigital, m_ui->inputPane);
+    PlaceInPane(m_pInAnalog, m_ui->inputPane);
     PlaceInPane(m_pOutDigital, m_ui->outputPane);
     PlaceInPane(m_pOutAnalog, m_ui->outputPane);
     AttachFrame(m_ui->frameArea, m_ui->statusLine, m_ui->progressBar, m_ui->okButton, m_ui->cancelButton);
+    // One command sequence on the link at a time: the channel buttons are
+    // refused while the window writes, and the window shows a channel
+    // sequence as busy (its OK and Cancel refused meanwhile).
+    m_pInAnalog->SetWriteRunningQuery([this] { return IsWriteRunning(); });
+    connect(m_pInAnalog, &CSetPirnoInAnalog::channelBusyChanged, this, [this](bool busy) { ShowLinkBusy(busy); });
 }
 
 CSetPirno::~CSetPirno() {
     EndWork();
+    // The analog input page's own worker ends with the page (its destructor
+    // waits), before the reset below could overlap it.
+    delete m_pInAnalog;
+    m_pInAnalog = nullptr;
     // Destroyed after a write without its owner's step after the close (the
     // program ends; the link is closed by then, so nothing waits): the unit
     // is reset all the same if it still can be.
@@ -36,11 +48,13 @@ void CSetPirno::FillForm() {
     const int model = theLink.m_nModelCode.load();
     const int inputs = ModelChannels(model, CH_DI);
     const int outputs = ModelChannels(model, CH_DO);
+    const int analogInputs = ModelChannels(model, CH_AI);
     const int analogOutputs = ModelChannels(model, CH_AO);
-    // Input pane: the digital input page, or (TQ-150-RZ) the analog input
-    // page, which is not built yet: the pane stays empty.
+    // Input pane: the digital input page, or (TQ-150-RZ) the analog input page.
     m_pInDigital->setVisible(inputs > 0);
     if (inputs > 0) m_pInDigital->Create(inputs);
+    m_pInAnalog->setVisible(analogInputs > 0);
+    if (analogInputs > 0) m_pInAnalog->Create(analogInputs);
     // Output pane: the digital or the analog output page.
     m_pOutDigital->setVisible(outputs > 0);
     if (outputs > 0) m_pOutDigital->Create(outputs);
@@ -55,7 +69,7 @@ bool CSetPirno::ValidateForm() {
         bool valid = true;
         switch (page) {
         case IoUnitPage::DigitalInput: valid = m_pInDigital->Validate(); break;
-        case IoUnitPage::AnalogInput: break;  // no analog input page yet
+        case IoUnitPage::AnalogInput: valid = m_pInAnalog->Validate(); break;
         case IoUnitPage::DigitalOutput: valid = m_pOutDigital->Validate(); break;
         case IoUnitPage::AnalogOutput: valid = m_pOutAnalog->Validate(); break;
         }
@@ -74,4 +88,11 @@ bool CSetPirno::SendResetAfterWrite() {
     if (!m_bSettingsWritten.exchange(false)) return false;
     SendIoUnitReset();  // a lost link just fails the write; nothing to report
     return true;
+}
+
+bool CSetPirno::IsLinkBusy() const { return m_pInAnalog && m_pInAnalog->IsChannelBusy(); }
+
+void CSetPirno::done(int result) {
+    if (m_pInAnalog) m_pInAnalog->ClosePage();
+    CSettingsFrame::done(result);
 }

@@ -13,6 +13,7 @@
 #include <atomic>
 #include <memory>
 
+class CSetPirnoInAnalog;
 class CSetPirnoInDigital;
 class CSetPirnoOutDigital;
 class CSetPirnoOutAnalog;
@@ -30,6 +31,7 @@ public:
 
     Ui::CSetPirnoForm* Form() const { return m_ui.get(); }
     CSetPirnoInDigital* InDigital() const { return m_pInDigital; }
+    CSetPirnoInAnalog* InAnalog() const { return m_pInAnalog; }
     CSetPirnoOutDigital* OutDigital() const { return m_pOutDigital; }
     CSetPirnoOutAnalog* OutAnalog() const { return m_pOutAnalog; }
 
@@ -42,11 +44,17 @@ public:
     // only (no answer is awaited). Called once the window has closed.
     bool SendResetAfterWrite();
 
+    // Every way of closing ends here: a fetched channel whose dialog has not
+    // opened yet is dropped.
+    void done(int result) override;
+
 protected:
     void FillForm() override;
     bool ValidateForm() override;
     int WriteDevice(const SendFailedFn& onSendFailed, StepFailure* failure) override;
     void OnWriteSucceeded() override;
+    // The analog input page's channel fetch or channel commands.
+    bool IsLinkBusy() const override;
 
 private:
     // A page goes into a pane like the panel into its area: 2 pixels in from
@@ -55,10 +63,9 @@ private:
 
     std::unique_ptr<Ui::CSetPirnoForm> m_ui;
     // The pages exist for every model; only those of the connected model are
-    // shown. Children of their panes, deleted with the window. The analog
-    // input page of TQ-150-RZ will sit in the input pane beside the digital
-    // one.
+    // shown. Children of their panes, deleted with the window.
     CSetPirnoInDigital* m_pInDigital = nullptr;    // input pane
+    CSetPirnoInAnalog* m_pInAnalog = nullptr;      // input pane (TQ-150-RZ)
     CSetPirnoOutDigital* m_pOutDigital = nullptr;  // output pane
     CSetPirnoOutAnalog* m_pOutAnalog = nullptr;    // output pane
     std::atomic<bool> m_bSettingsWritten{false};   // set by the write worker

@@ -146,6 +146,7 @@ void CSettingsFrame::OpenWindow() {
 }
 
 void CSettingsFrame::reject() {
+    if (IsLinkBusy()) return;  // another command sequence of the window is on the link
     if (!m_bWorkerRunning.load()) {
         QDialog::reject();
         return;
@@ -166,6 +167,12 @@ bool CSettingsFrame::RequestStop() {
     return true;
 }
 
+void CSettingsFrame::ShowLinkBusy(bool busy) {
+    ShowProgress(busy);
+    m_pOk->setEnabled(!busy);
+    m_pCancel->setEnabled(!busy);
+}
+
 void CSettingsFrame::OnOk() {
     if (m_nWriteState.load() == WRITE_RUNNING) {
         RequestStop();
@@ -173,8 +180,9 @@ void CSettingsFrame::OnOk() {
     }
     // One write at a time, until its end has been dealt with here; the form
     // is disabled until then, so this only guards against a click queued
-    // meanwhile.
-    if (m_bWorkerRunning.load()) return;
+    // meanwhile. Nor does a write start while another command sequence of
+    // the window is on the link.
+    if (m_bWorkerRunning.load() || IsLinkBusy()) return;
     if (m_worker.joinable()) m_worker.join();
     m_bWorkerRunning.store(true);
     m_bThreadActive.store(true);

@@ -96,6 +96,14 @@ protected:
     // answered before any stop request, before the window reports the write
     // as done.
     virtual void OnWriteSucceeded() {}
+    // GUI thread: true while a command sequence of the window's own (not its
+    // write) is on the link. OK does not start a write, and Cancel and the
+    // close box do not close the window, while it is.
+    virtual bool IsLinkBusy() const { return false; }
+    // GUI thread: such a sequence started or ended. While it runs the
+    // progress bar moves in place of the status line and OK and Cancel are
+    // disabled.
+    void ShowLinkBusy(bool busy);
 
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;

@@ -157,7 +157,8 @@ private slots:
     }
     void cleanup() {
         CloseLink();
-        QCOMPARE(std::exchange(m_guiLinkCalls, {}), QStringList{});
+        const QStringList guiCalls = std::exchange(m_guiLinkCalls, {});
+        QVERIFY2(guiCalls.isEmpty(), qPrintable(guiCalls.join(' ')));
         SetMessageSink({});
         SetErrorAnswerPresenter({});
         theLink.m_nTimeoutSec = LINK_DEFAULT_TIMEOUT_SEC;
@@ -248,23 +249,6 @@ private slots:
         const std::vector<std::string> frames = Frames();
         QCOMPARE(frames.back(), std::string("RSET/"));
         QCOMPARE(int(frames.size() - readCount), 4 * (di > 0) + 2 * (dout > 0) + (ao ? 2 + ao : 0) + 1);
-    }
-
-    // TQ-150-RZ: no input page yet, but its output page, the window and the
-    // panel work.
-    void analogInputModelOutputsOnly() {
-        CSetPirno* w = Open("device 0 model 8 uid 00A10008\nset 0 group \"! 0012ABCD05 \"\nset 0 mem.0CB 02\n", false, 8);
-        QVERIFY(w);
-        QCOMPARE(Frames(), (std::vector<std::string>{"GJ", "MR0CB1", "MR0D05"}));
-        QVERIFY(!w->InDigital()->isVisibleTo(w) && w->OutDigital()->isVisibleTo(w));
-        QCOMPARE(VisibleCount(w, "editTime%1", 5), 2);
-        QVERIFY(Child<QAbstractButton>(w, "radioStartup2")->isChecked());
-        Click(w, "radioNormal2");
-        QVERIFY(OkCloses(w));
-        AfterClose();
-        QTRY_COMPARE_WITH_TIMEOUT(Resets(0), 1, 3000);
-        QCOMPARE(m_sim->State(0).fields.at("mem.0CB"), std::string("00"));
-        QCOMPARE(Frames().back(), std::string("RSET/"));
     }
 
     // The reset goes out only after a finished write: Cancel after a written

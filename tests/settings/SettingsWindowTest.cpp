@@ -130,7 +130,8 @@ private slots:
     }
     void cleanup() {
         CloseLink();
-        QCOMPARE(std::exchange(m_guiLinkCalls, {}), QStringList{});
+        const QStringList guiCalls = std::exchange(m_guiLinkCalls, {});
+        QVERIFY2(guiCalls.isEmpty(), qPrintable(guiCalls.join(' ')));
         SetMessageSink({});
         SetErrorAnswerPresenter({});
         SetGroupFileDialog({});

@@ -14,7 +14,7 @@ namespace {
 
 // The same network as scenarios/demo.sim.
 constexpr const char* kDefaultText = R"(# The demonstration network started by scripts/run.sh: a LAN gateway
-# (TQ-RZ900E) attached to the tool, without a wireless group yet, and seven
+# (TQ-RZ900E) attached to the tool, without a wireless group yet, and eight
 # nodes behind it.
 device 0 model 14 uid 0012ABCD
 set 0 group "! FFFFFFFF01 "
@@ -59,6 +59,17 @@ device 7 model 9 uid 00A10007 id 7 rssi B8
 set 7 mem.19C 0001000000
 set 7 mem.1A4 FF3F0040000000000000
 set 7 ak.1 "(00004000"
+
+# TQ-150-RZ: three analog inputs, two digital outputs; notifications every
+# 10 s to node 10. AI1 on ±10V lit outside -5..5 V, AI2 a K thermocouple
+# (cold-junction compensation on, scaled 0.0..100.0 degC), AI3 on 0-20mA.
+device 8 model 8 uid 00A10008 id 8 rssi B2
+set 8 sk "'0A000000 !"
+set 8 mem.100 000206040000
+set 8 aj.0 "\x22 "
+set 8 ak.0 "(C0003FFF"
+set 8 aj.1 "& "
+set 8 aj.2 "$ "
 
 # Registration polls: twice still busy, then registered.
 gq 2 2 0

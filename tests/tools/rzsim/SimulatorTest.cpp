@@ -148,7 +148,7 @@ TEST(Scenario, BadLinesAreReportedWithTheirNumber)
 TEST(Scenario, DefaultScenarioIsTheDemonstrationFile)
 {
     const Scenario demo = Parse(ReadFile(RZSIM_DEMO));
-    ASSERT_EQ(demo.devices.size(), 8u);
+    ASSERT_EQ(demo.devices.size(), 9u);
     EXPECT_EQ(Simulator(demo).DumpState(), Simulator(DefaultScenario()).DumpState());
 }
 
