@@ -380,36 +380,43 @@ private slots:
 
     // The settings read runs on a worker while the window shows that it is
     // busy: a read that nothing answers leaves the window live until its
-    // time-out ends it with the one message; "中止" ends it at once without
-    // a message or a window; closing the window ends it and the program
-    // cleanly. The device sees the same commands in every case.
+    // time-out ends it with the one message, and so does a link lost under
+    // it, at once; "中止" ends it at once without a message or a window;
+    // closing the window ends it and the program cleanly. The device sees
+    // the same commands in every case.
     void readOffTheGuiThread_data() {
         QTest::addColumn<QString>("how");
-        QTest::newRow("time-out") << "timeout";
-        QTest::newRow("abort during the read") << "abort";
-        QTest::newRow("window closed during the read") << "close";
+        QTest::addColumn<QString>("faults");
+        QTest::newRow("time-out") << "timeout" << "";
+        QTest::newRow("link lost during the read") << "lost" << "fault drop-after 3\n";
+        QTest::newRow("abort during the read") << "abort" << "";
+        QTest::newRow("window closed during the read") << "close" << "";
     }
     void readOffTheGuiThread() {
         QFETCH(QString, how);
-        rzsim::Simulator sim(rzsim::DefaultScenario());
+        QFETCH(QString, faults);
+        rzsim::Simulator sim(WithFaults(faults.toUtf8().constData()));
         MakeForLan(sim, "1");
         ui()->editTimeout->setText("5");
         g_kind->failRead = true;
         g_kind->fullWait = true;
         GuiGapMeter meter;
         ui()->buttonConnect->click();
-        QTRY_VERIFY_WITH_TIMEOUT(sim.Frames().size() >= 3 && ui()->progressBar->isVisible(), 3000);
-        QCOMPARE(ui()->buttonConnect->text(), T(TXT_ABORT));
-        QVERIFY(!ui()->editAddress->isEnabled() && !ui()->buttonSearch->isEnabled());
+        if (how != "lost") {  // (a lost link ends the read before it could be looked at)
+            QTRY_VERIFY_WITH_TIMEOUT(sim.Frames().size() >= 3 && ui()->progressBar->isVisible(), 3000);
+            QCOMPARE(ui()->buttonConnect->text(), T(TXT_ABORT));
+            QVERIFY(!ui()->editAddress->isEnabled() && !ui()->buttonSearch->isEnabled());
+        }
         if (how == "abort") ui()->buttonConnect->click();  // "中止"
         if (how == "close") m_dlg->close();
         // Ended at once: long before the 5 s that the read waits.
-        const int deadline = how == "timeout" ? 8000 : 1000;
+        const int deadline = how == "timeout" ? 8000 : how == "lost" ? 3000 : 1000;
         QTRY_VERIFY_WITH_TIMEOUT(m_dlg->WorkersIdle() && theLink.m_nState == LINK_CLOSED &&
                                      (how == "close" || (Idle() && ui()->editAddress->isEnabled())),
                                  deadline);
         QVERIFY2(meter.MaxGapMs() < GuiGapMeter::kLimitMs, qPrintable(QString::number(meter.MaxGapMs())));
-        QCOMPARE(m_messages, how == "timeout" ? QStringList{T(MSG_READ_FAILED)} : QStringList{});
+        const bool failed = how == "timeout" || how == "lost";
+        QCOMPARE(m_messages, failed ? QStringList{T(MSG_READ_FAILED)} : QStringList{});
         QCOMPARE(g_kind->windows.load(), 0);
         QCOMPARE(m_dlg->isVisible(), how != "close");
         QCOMPARE(sim.Frames(), (std::vector<std::string>{"01MD", "01GS", "01ZZ"}));
