@@ -18,6 +18,8 @@
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    CTraceFile trace(QApplication::arguments());  // "--trace FILE"
+    if (trace.Failed()) return 2;
     InstallFormFont();
     // Every window of the program, the settings windows included, shows it.
     QApplication::setWindowIcon(AppIcon());

@@ -32,3 +32,13 @@ inline constexpr const char* const SERIAL_BAUD_RATES[] = {
 inline constexpr int SERIAL_BAUD_COUNT = 13;
 inline constexpr const char* const SERIAL_TIMEOUTS[] = {"5ms", "10ms", "50ms", "250ms", "1sec", "5sec"};
 inline constexpr int SERIAL_TIMEOUT_COUNT = 6;
+
+// The serial converter's radio groups, in the order of their buttons (the
+// index is the form's choice).
+inline constexpr const char* const SERIAL_OP_MODES[] = {"通常", "MODBUS/RTU", "MODBUS/ASCII"};
+inline constexpr const char* const SERIAL_DATA_BITS[] = {"8bit", "7bit"};
+inline constexpr const char* const SERIAL_STOP_BITS[] = {"1", "2"};
+inline constexpr const char* const SERIAL_PARITIES[] = {"なし", "偶数", "奇数"};
+inline constexpr const char* const SERIAL_FLOW_CONTROLS[] = {"なし", "CTS/RTS", "Xon/Xoff"};
+inline constexpr const char* const SERIAL_FILTERS[] = {"無効", "パスフィルター", "カットフィルター"};
+inline constexpr const char* const SERIAL_EXTRA_BYTES[] = {"なし", "1バイト", "2バイト"};

@@ -169,6 +169,7 @@ void CSetPirnoInAnalog::OnTimer() {
         return;
     }
     SetChannelState(CHANNEL_SENDING);
+    emit channelConfirmed(channel);
     const std::array<std::string, 4> commands = dialog.Commands();
     RunOnWorker(
         [this, commands] {

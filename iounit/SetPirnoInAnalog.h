@@ -71,6 +71,9 @@ public:
 
 signals:
     void channelBusyChanged(bool busy);
+    // The operator confirmed the channel dialog of channel 0..4; its
+    // commands follow.
+    void channelConfirmed(int channel);
 
 private:
     enum ChannelState { CHANNEL_IDLE, CHANNEL_FETCHING, CHANNEL_FETCHED, CHANNEL_DIALOG, CHANNEL_SENDING };

@@ -63,6 +63,19 @@ void CSetPirnoOutAnalog::Create(int outputCount) {
     }
 }
 
+void CSetPirnoOutAnalog::ShowFormValues(const AnalogOutputFormValues& values) {
+    for (int k = 0; k < ANALOG_OUTPUT_MAX; ++k) {
+        Row row = RowOf(k);
+        m_rows[k] = values.rows[k];
+        {
+            const QSignalBlocker b0(row.ranges[0]), b1(row.ranges[1]);
+            CheckIndex(row.group, row.ranges, values.rows[k].range);
+        }
+        SelectIndex(row.condition, values.rows[k].ledCondition);
+        ShowOutput(k);  // the fields are no longer modified: the codes stand
+    }
+}
+
 void CSetPirnoOutAnalog::ShowOutput(int k) {
     Row row = RowOf(k);
     const int range = CheckedIndex(row.ranges);

@@ -39,6 +39,8 @@ public:
     // GUI thread: the radio buttons, lists and codes (pending field changes
     // converted first).
     AnalogOutputFormValues ReadFormValues();
+    // GUI thread: shows the values (a loaded profile) as the page shows codes.
+    void ShowFormValues(const AnalogOutputFormValues& values);
 
     // Write worker: reads the form on the GUI thread and validates it into
     // theAnalogOutputs; on a refused value shows the message (owned by the

@@ -326,7 +326,10 @@ int CDeviceLink::SendCommand(const char* command) {
     frame[0] = prefix[plen - 2];
     frame[1] = prefix[plen - 1];
     std::memcpy(frame + 2, command, len + 1);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(frame);
+    Trace(TraceDirection::Sent, bytes, static_cast<int>(len + 2));
     if (WriteRaw(frame) == 0) return 0;
+    Trace(TraceDirection::NotSent, bytes, static_cast<int>(len + 2), m_nError.load());
     if (awaitsReply) {
         // What was never sent is not awaited: a window that stays open after
         // a failed send must not wait for this reply in its next exchange.
@@ -422,9 +425,15 @@ void CDeviceLink::SetNotificationHandler(void* ctx, ReplyHandler handler) {
     m_pfnNotify = handler;
 }
 
+void CDeviceLink::Trace(TraceDirection direction, const unsigned char* bytes, int len, int error) {
+    if (TraceHook hook = m_pfnTrace.load(std::memory_order_acquire))
+        hook(TraceFrame{Clock::now(), direction, bytes, len, error});
+}
+
 void CDeviceLink::DispatchReply() {
     const int len = m_nRxLen;  // counts the node prefix and the terminator
     m_nRxLen = 0;
+    Trace(TraceDirection::Received, m_rxBuf, len);
     // Shorter than prefix, mnemonic and terminator: no kind to match.
     if (len < 5) return;
 

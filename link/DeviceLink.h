@@ -51,6 +51,7 @@
 #include <thread>
 #include <type_traits>
 
+#include "link/Trace.h"
 #include "link/Transport.h"
 
 // Link modes.
@@ -212,6 +213,10 @@ public:
     // Called by the receive thread when a terminator arrived.
     void DispatchReply();
 
+    // The traffic trace (link/Trace.h): hook called for every frame sent and
+    // received; nullptr turns it off. Any thread, at any time.
+    void SetTraceHook(TraceHook hook) { m_pfnTrace.store(hook, std::memory_order_release); }
+
 private:
     void Observe(const char* call) const {
         if (LinkCallObserver observer = m_pfnCallObserver.load()) observer(call);
@@ -227,6 +232,8 @@ private:
     std::atomic<LinkCallObserver> m_pfnCallObserver{nullptr};
     std::atomic<void*> m_pHandlerCtx{nullptr};
     std::atomic<ReplyHandler> m_pfnReplyHandler{nullptr};
+    std::atomic<TraceHook> m_pfnTrace{nullptr};
+    void Trace(TraceDirection direction, const unsigned char* bytes, int len, int error = 0);
     void* m_pNotifyCtx = nullptr;             // guarded by m_handlerMutex
     ReplyHandler m_pfnNotify = nullptr;       // guarded by m_handlerMutex
     std::mutex m_handlerMutex;  // held while a handler runs and while one is swapped

@@ -3,8 +3,17 @@
 // DeviceLink.cpp; each platform provides the channels in its own files.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
+
+// A connected byte stream handed to the link: a file descriptor on POSIX
+// systems; a SOCKET (pointer-sized) or a HANDLE on Windows.
+#ifdef _WIN32
+using NativeStream = std::uintptr_t;
+#else
+using NativeStream = int;
+#endif
 
 class ILinkTransport {
 public:
@@ -32,7 +41,8 @@ public:
 
 // Opens a serial device exclusively in raw 8-bit mode (no echo, no line
 // discipline, no flow control). nullptr on failure with *err = errno; a path
-// that is not a character device fails with ENOTTY, untouched.
+// that is not a character device fails with ENOTTY, untouched. On Windows
+// *err is the last-error number, and "COM5" names \\.\COM5.
 std::unique_ptr<ILinkTransport> OpenSerialTransport(const std::string& path, int* err);
 
 // Resolves host:port (IPv4) and connects within LINK_CONNECT_TIMEOUT_MS.
@@ -41,6 +51,7 @@ std::unique_ptr<ILinkTransport> OpenSerialTransport(const std::string& path, int
 std::unique_ptr<ILinkTransport> OpenTcpTransport(const std::string& host, const std::string& port,
                                                  int* err);
 
-// Wraps a connected stream descriptor (a socketpair end, a pty) that the
-// transport then owns. isSocket selects send()/recv() semantics.
-std::unique_ptr<ILinkTransport> MakeFdTransport(int fd, bool isSocket);
+// Wraps a connected stream (a socketpair end, a pty; on Windows a socket or
+// a port handle) that the transport then owns. isSocket selects send()/recv()
+// semantics.
+std::unique_ptr<ILinkTransport> MakeFdTransport(NativeStream fd, bool isSocket);

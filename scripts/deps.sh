@@ -7,6 +7,7 @@ PKGS=(
   build-essential cmake ninja-build pkg-config ccache
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libssl-dev libudev-dev
+  nlohmann-json3-dev
   libgtest-dev googletest
   fonts-ipafont-gothic
   xvfb xauth

@@ -120,8 +120,10 @@ const char* ValidateGatewayForm(const GatewayFormValues& form, RelaySettings& rs
     return nullptr;
 }
 
+std::vector<std::string> GatewayWriteCommands(const RelaySettings& rs) {
+    return {BuildGatewayRelayCommand(rs), BuildLanCommand(rs)};
+}
+
 int WriteGatewaySettings(const RelaySettings& rs, const SendFailedFn& onSendFailed, StepFailure* failure) {
-    if (SendAndWait(BuildGatewayRelayCommand(rs), onSendFailed, failure) < 0) return -1;
-    if (SendAndWait(BuildLanCommand(rs), onSendFailed, failure) < 0) return -1;
-    return 0;
+    return SendAndWaitEach(GatewayWriteCommands(rs), onSendFailed, failure);
 }

@@ -52,5 +52,7 @@ GatewayFormValues GatewayFormFromSettings(const RelaySettings& rs);
 // the message to show.
 const char* ValidateGatewayForm(const GatewayFormValues& form, RelaySettings& rs);
 
+// The write's commands in order: "SP" (destination node and mode only) and "GE".
+std::vector<std::string> GatewayWriteCommands(const RelaySettings& rs);
 // "SP" then "GE"; 0 or -1 (failure->error holds the failing call's error).
 int WriteGatewaySettings(const RelaySettings& rs, const SendFailedFn& onSendFailed, StepFailure* failure);

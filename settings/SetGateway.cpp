@@ -1,6 +1,7 @@
 #include "settings/SetGateway.h"
 
 #include "forms/UiThread.h"
+#include "settings/RelayProfiles.h"
 #include "ui_SetGateway.h"
 
 #include <QRegularExpressionValidator>
@@ -33,28 +34,35 @@ void CSetGateway::LimitFields() {
 }
 
 void CSetGateway::FillForm() {
-    GatewayFormValues form = GatewayFormFromSettings(TheRelaySettings());
+    ShowFormValues(GatewayFormFromSettings(TheRelaySettings()));
+    const QString mac = QString::fromStdString(FormatMac(m_abMacAddress));
+    m_ui->macText->setText(mac);
+    m_ui->macText->setAccessibleDescription(mac);  // its name is the caption; the value shows here
+}
+
+GatewayFormValues CSetGateway::ReadFormValues() const {
+    GatewayFormValues form;
+    form.destNode = m_ui->editDestNode->text().toStdString();
+    form.commandPort = m_ui->editCommandPort->text().toStdString();
+    form.serialPort = m_ui->editSerialPort->text().toStdString();
+    form.ipAddress = m_ui->editIp->text().toStdString();
+    form.subnetMask = m_ui->editMask->text().toStdString();
+    form.defaultGateway = m_ui->editGateway->text().toStdString();
+    return form;
+}
+
+void CSetGateway::ShowFormValues(const GatewayFormValues& form) {
     m_ui->editDestNode->setText(QString::fromStdString(form.destNode));
     m_ui->editCommandPort->setText(QString::fromStdString(form.commandPort));
     m_ui->editSerialPort->setText(QString::fromStdString(form.serialPort));
     m_ui->editIp->setText(QString::fromStdString(form.ipAddress));
     m_ui->editMask->setText(QString::fromStdString(form.subnetMask));
     m_ui->editGateway->setText(QString::fromStdString(form.defaultGateway));
-    const QString mac = QString::fromStdString(FormatMac(m_abMacAddress));
-    m_ui->macText->setText(mac);
-    m_ui->macText->setAccessibleDescription(mac);  // its name is the caption; the value shows here
 }
 
 bool CSetGateway::ValidateForm() {
     GatewayFormValues form;
-    RunOnGuiBlocking([this, &form] {
-        form.destNode = m_ui->editDestNode->text().toStdString();
-        form.commandPort = m_ui->editCommandPort->text().toStdString();
-        form.serialPort = m_ui->editSerialPort->text().toStdString();
-        form.ipAddress = m_ui->editIp->text().toStdString();
-        form.subnetMask = m_ui->editMask->text().toStdString();
-        form.defaultGateway = m_ui->editGateway->text().toStdString();
-    });
+    RunOnGuiBlocking([this, &form] { form = ReadFormValues(); });
     if (const char* message = ValidateGatewayForm(form, TheRelaySettings())) {
         ShowMessage(this, QString::fromUtf8(message));
         return false;
@@ -64,4 +72,22 @@ bool CSetGateway::ValidateForm() {
 
 int CSetGateway::WriteDevice(const SendFailedFn& onSendFailed, StepFailure* failure) {
     return WriteGatewaySettings(TheRelaySettings(), onSendFailed, failure);
+}
+
+bool CSetGateway::FormToProfile(ProfileJson* settings, ProfileError* error) {
+    RelaySettings checked = TheRelaySettings();
+    if (const char* message = ValidateGatewayForm(ReadFormValues(), checked)) {
+        *error = ProfileError{"", message};
+        return false;
+    }
+    *settings = GatewayProfileSettings(checked);
+    return true;
+}
+
+bool CSetGateway::ProfileToForm(const ProfileJson& settings, ProfileError* error) {
+    GatewayFormValues form;
+    RelaySettings checked = TheRelaySettings();
+    if (!GatewayFormFromProfile(settings, &form, error) || ValidateGatewayForm(form, checked)) return false;
+    ShowFormValues(GatewayFormFromSettings(checked));  // as the window shows a device's values
+    return true;
 }

@@ -24,7 +24,12 @@ protected:
     void FillForm() override;
     bool ValidateForm() override;
     int WriteDevice(const SendFailedFn& onSendFailed, StepFailure* failure) override;
+    bool FormToProfile(ProfileJson* settings, ProfileError* error) override;
+    bool ProfileToForm(const ProfileJson& settings, ProfileError* error) override;
 
 private:
+    GatewayFormValues ReadFormValues() const;
+    void ShowFormValues(const GatewayFormValues& form);
+
     std::unique_ptr<Ui::CSetGatewayForm> m_ui;
 };

@@ -1,11 +1,18 @@
 #include "settings/SetPirno.h"
 
+#include "forms/AnalogTexts.h"
+#include "forms/UiThread.h"
+#include "iounit/IoUnitProfile.h"
 #include "iounit/SetPirnoInAnalog.h"
 #include "iounit/SetPirnoInDigital.h"
 #include "iounit/SetPirnoOutAnalog.h"
 #include "iounit/SetPirnoOutDigital.h"
 #include "link/Catalogue.h"
 #include "ui_SetPirno.h"
+
+#include <QCoreApplication>
+
+#include <thread>
 
 CSetPirno::CSetPirno(QWidget* parent) : CSettingsFrame(parent), m_ui(std::make_unique<Ui::CSetPirnoForm>()) {
     m_ui->setupUi(this);
@@ -23,6 +30,8 @@ CSetPirno::CSetPirno(QWidget* parent) : CSettingsFrame(parent), m_ui(std::make_u
     // sequence as busy (its OK and Cancel refused meanwhile).
     m_pInAnalog->SetWriteRunningQuery([this] { return IsWriteRunning(); });
     connect(m_pInAnalog, &CSetPirnoInAnalog::channelBusyChanged, this, [this](bool busy) { ShowLinkBusy(busy); });
+    connect(m_pInAnalog, &CSetPirnoInAnalog::channelConfirmed, this,
+            [this](int channel) { m_nPendingChannels.fetch_and(~(1u << channel)); });
 }
 
 CSetPirno::~CSetPirno() {
@@ -45,6 +54,7 @@ void CSetPirno::PlaceInPane(QWidget* page, QFrame* pane) {
 
 void CSetPirno::FillForm() {
     m_bSettingsWritten.store(false);
+    m_nPendingChannels.store(0);  // a profile loaded at an earlier opening is gone
     const int model = theLink.m_nModelCode.load();
     const int inputs = ModelChannels(model, CH_DI);
     const int outputs = ModelChannels(model, CH_DO);
@@ -79,6 +89,14 @@ bool CSetPirno::ValidateForm() {
 }
 
 int CSetPirno::WriteDevice(const SendFailedFn& onSendFailed, StepFailure* failure) {
+    std::vector<std::string> channels;
+    const unsigned pending = m_nPendingChannels.load();
+    for (int c = 0; c < AI_CHANNEL_COUNT; ++c) {
+        if (!(pending & (1u << c))) continue;
+        for (const std::string& command : BuildAiChannelCommands(c, m_pendingChannels[c])) channels.push_back(command);
+    }
+    if (SendAndWaitEach(channels, onSendFailed, failure) < 0) return -1;
+    m_nPendingChannels.store(0);
     return WriteIoUnitPages(onSendFailed, failure);
 }
 
@@ -95,4 +113,68 @@ bool CSetPirno::IsLinkBusy() const { return m_pInAnalog && m_pInAnalog->IsChanne
 void CSetPirno::done(int result) {
     if (m_pInAnalog) m_pInAnalog->ClosePage();
     CSettingsFrame::done(result);
+}
+
+bool CSetPirno::FetchChannels(AiChannelSettings (&out)[AI_CHANNEL_COUNT]) {
+    std::vector<std::string> commands;
+    for (int c = 0; c < ModelChannels(theLink.m_nModelCode.load(), CH_AI); ++c)
+        for (const char* mnemonic : {"AJ", "AK", "TJ"}) commands.push_back(ChannelFetchCommand(mnemonic, c));
+    setEnabled(false);
+    std::atomic<bool> done{false};
+    int result = 0;
+    std::thread worker([&] {
+        nChannelCountdown = CHANNEL_FETCH_FAILED;  // no channel dialog opens for these answers
+        result = SendAndWaitEach(commands, nullptr, nullptr);
+        done = true;
+    });
+    // The GUI thread never waits on the link: it keeps serving events.
+    while (!done.load()) {
+        ServeGuiCalls();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    worker.join();
+    setEnabled(true);
+    for (int c = 0; c < AI_CHANNEL_COUNT; ++c) out[c] = TheAnalogInputSettings().m_aChannel[c];
+    return result == 0;
+}
+
+bool CSetPirno::FormToProfile(ProfileJson* settings, ProfileError* error) {
+    const int model = theLink.m_nModelCode.load();
+    IoUnitFormValues form = IoUnitFormFromRecords(TheIoUnitRecords());
+    if (ModelChannels(model, CH_AI) > 0) {
+        // The channels' settings live in the unit until a dialog fetches them.
+        if (!FetchChannels(form.channels)) {
+            *error = ProfileError{"", MSG_CHANNEL_FETCH_FAILED};
+            return false;
+        }
+        const unsigned pending = m_nPendingChannels.load();
+        for (int c = 0; c < AI_CHANNEL_COUNT; ++c)
+            if (pending & (1u << c)) form.channels[c] = m_pendingChannels[c];
+        form.analogInput = m_pInAnalog->ReadFormValues();
+    }
+    if (ModelChannels(model, CH_DI) > 0) form.digitalInput = m_pInDigital->ReadFormValues();
+    if (ModelChannels(model, CH_DO) > 0) form.digitalOutput = m_pOutDigital->ReadFormValues();
+    if (ModelChannels(model, CH_AO) > 0) form.analogOutput = m_pOutAnalog->ReadFormValues();
+    IoUnitRecords checked;
+    if (const char* message = ValidateIoUnitForm(form, TheIoUnitRecords(), model, &checked)) {
+        *error = ProfileError{"", message};
+        return false;
+    }
+    *settings = IoUnitProfileSettings(IoUnitFormFromRecords(checked), model);
+    return true;
+}
+
+bool CSetPirno::ProfileToForm(const ProfileJson& settings, ProfileError* error) {
+    const int model = theLink.m_nModelCode.load();
+    IoUnitFormValues form;
+    if (!IoUnitFormFromProfile(settings, model, TheIoUnitRecords(), &form, error)) return false;
+    if (ModelChannels(model, CH_AI) > 0) {
+        m_pInAnalog->ShowFormValues(form.analogInput);
+        for (int c = 0; c < AI_CHANNEL_COUNT; ++c) m_pendingChannels[c] = form.channels[c];
+        m_nPendingChannels.store((1u << ModelChannels(model, CH_AI)) - 1);
+    }
+    if (ModelChannels(model, CH_DI) > 0) m_pInDigital->ShowFormValues(form.digitalInput);
+    if (ModelChannels(model, CH_DO) > 0) m_pOutDigital->ShowFormValues(form.digitalOutput);
+    if (ModelChannels(model, CH_AO) > 0) m_pOutAnalog->ShowFormValues(form.analogOutput);
+    return true;
 }

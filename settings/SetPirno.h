@@ -7,6 +7,7 @@
 // link closes; a window destroyed still open sends it itself.
 #pragma once
 
+#include "iounit/AnalogInput.h"
 #include "iounit/IoUnitCore.h"
 #include "settings/SettingsFrame.h"
 
@@ -53,6 +54,8 @@ protected:
     bool ValidateForm() override;
     int WriteDevice(const SendFailedFn& onSendFailed, StepFailure* failure) override;
     void OnWriteSucceeded() override;
+    bool FormToProfile(ProfileJson* settings, ProfileError* error) override;
+    bool ProfileToForm(const ProfileJson& settings, ProfileError* error) override;
     // The analog input page's channel fetch or channel commands.
     bool IsLinkBusy() const override;
 
@@ -69,4 +72,14 @@ private:
     CSetPirnoOutDigital* m_pOutDigital = nullptr;  // output pane
     CSetPirnoOutAnalog* m_pOutAnalog = nullptr;    // output pane
     std::atomic<bool> m_bSettingsWritten{false};   // set by the write worker
+    // The channel settings of a loaded profile (TQ-150-RZ): sent at OK before
+    // the pages' writes, as the channel dialog would send them; bit c stands
+    // for channel c. A channel the operator confirms in its dialog meanwhile
+    // is dropped. Set on the GUI thread while no write runs; the write
+    // worker sends and clears them.
+    AiChannelSettings m_pendingChannels[AI_CHANNEL_COUNT]{};
+    std::atomic<unsigned> m_nPendingChannels{0};
+    // GUI thread, for saving a profile: every channel's settings fetched
+    // ("AJ", "AK", "TJ") on a worker while the window waits, disabled.
+    bool FetchChannels(AiChannelSettings (&out)[AI_CHANNEL_COUNT]);
 };

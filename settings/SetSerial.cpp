@@ -2,6 +2,7 @@
 
 #include "forms/SettingsTexts.h"
 #include "forms/UiThread.h"
+#include "settings/RelayProfiles.h"
 #include "ui_SetSerial.h"
 
 #include <QButtonGroup>
@@ -152,4 +153,23 @@ bool CSetSerial::ValidateForm() {
 
 int CSetSerial::WriteDevice(const SendFailedFn& onSendFailed, StepFailure* failure) {
     return WriteSerialSettings(TheRelaySettings(), onSendFailed, failure);
+}
+
+bool CSetSerial::FormToProfile(ProfileJson* settings, ProfileError* error) {
+    SerialFormValues form = ReadFormValues();
+    RelaySettings checked{};
+    if (const char* message = ValidateSerialForm(form, m_device, checked)) {
+        *error = ProfileError{"", message};
+        return false;
+    }
+    *settings = SerialProfileSettings(checked);
+    return true;
+}
+
+bool CSetSerial::ProfileToForm(const ProfileJson& settings, ProfileError* error) {
+    SerialFormValues form;
+    if (!SerialFormFromProfile(settings, &form, error)) return false;
+    ShowFormValues(form);
+    ApplyEnablingRules();
+    return true;
 }

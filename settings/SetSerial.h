@@ -33,6 +33,8 @@ protected:
     bool ValidateForm() override;
     int WriteDevice(const SendFailedFn& onSendFailed, StepFailure* failure) override;
     void OnFormEnabled() override { ApplyEnablingRules(); }
+    bool FormToProfile(ProfileJson* settings, ProfileError* error) override;
+    bool ProfileToForm(const ProfileJson& settings, ProfileError* error) override;
 
 private:
     std::unique_ptr<Ui::CSetSerialForm> m_ui;

@@ -41,3 +41,13 @@ int SendAndWait(const std::string& command, const SendFailedFn& onSendFailed, St
     }
     return 0;
 }
+
+int SendAndWaitEach(const std::vector<std::string>& commands, const SendFailedFn& onSendFailed, StepFailure* failure,
+                    int* answered) {
+    if (answered) *answered = 0;
+    for (const std::string& command : commands) {
+        if (SendAndWait(command, onSendFailed, failure) < 0) return -1;
+        if (answered) ++*answered;
+    }
+    return 0;
+}

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 // "%s の設定", or "%s ( node : %d ) の設定" when the target is remote
 // (targetNode 1..254) or, for a direct target, when the device's own group
@@ -33,3 +34,9 @@ struct StepFailure {
 // never for one refused after a stop request. A device error answer or a
 // stop request ends the wait at once: -1 with IsEndedOnPurpose(error).
 int SendAndWait(const std::string& command, const SendFailedFn& onSendFailed, StepFailure* failure);
+
+// SendAndWait for each command in turn, stopping at the first failure; 0 or
+// -1. *answered (may be null) is the number of commands whose answers
+// arrived: those before the failing one.
+int SendAndWaitEach(const std::vector<std::string>& commands, const SendFailedFn& onSendFailed, StepFailure* failure,
+                    int* answered = nullptr);

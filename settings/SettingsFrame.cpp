@@ -1,6 +1,7 @@
 #include "settings/SettingsFrame.h"
 
 #include "forms/CommonTexts.h"
+#include "forms/ProfileTexts.h"
 #include "forms/SettingsTexts.h"
 #include "forms/UiThread.h"
 #include "link/Catalogue.h"
@@ -8,7 +9,9 @@
 #include "wireless/SetSubG.h"
 #include "wireless/WirelessGroup.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QFileDialog>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
@@ -46,6 +49,64 @@ void CSettingsFrame::AttachFrame(QFrame* area, QLabel* statusLine, QProgressBar*
     m_pCancel->setAutoDefault(false);
     connect(m_pOk, &QPushButton::clicked, this, [this] { OnOk(); });
     connect(m_pCancel, &QPushButton::clicked, this, [this] { reject(); });
+
+    // The profile actions live in the window's context menu, so the form's
+    // layout stays as designed; the shortcuts reach them from the keyboard.
+    m_pSaveProfile = new QAction(QString::fromUtf8(TXT_PROFILE_SAVE), this);
+    m_pLoadProfile = new QAction(QString::fromUtf8(TXT_PROFILE_LOAD), this);
+    m_pSaveProfile->setShortcut(QKeySequence::Save);
+    m_pLoadProfile->setShortcut(QKeySequence::Open);
+    connect(m_pSaveProfile, &QAction::triggered, this, [this] { OnSaveProfile(); });
+    connect(m_pLoadProfile, &QAction::triggered, this, [this] { OnLoadProfile(); });
+    addAction(m_pSaveProfile);
+    addAction(m_pLoadProfile);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+namespace {
+ProfileModel ConnectedModel() {
+    const int code = theLink.m_nModelCode.load();
+    return ProfileModel{code, code == MODEL_EXTENDED ? theLink.m_nModelExt.load() : 0};
+}
+}  // namespace
+
+void CSettingsFrame::OnSaveProfile() {
+    const ProfileModel model = ConnectedModel();
+    QString name = QString::fromStdString(GetModelName(model.code, model.ext));
+    if (const int node = theLink.m_nNode.load()) name += QStringLiteral("_node%1").arg(node);
+    const QString path = QFileDialog::getSaveFileName(this, QString::fromUtf8(TXT_PROFILE_SAVE).remove(QStringLiteral("...")),
+                                                      name + QLatin1Char('.') + QString::fromUtf8(TXT_PROFILE_SUFFIX),
+                                                      QString::fromUtf8(TXT_PROFILE_FILTER));
+    if (!path.isEmpty()) SaveProfileTo(path);
+}
+
+void CSettingsFrame::OnLoadProfile() {
+    const QString path = QFileDialog::getOpenFileName(this, QString::fromUtf8(TXT_PROFILE_LOAD).remove(QStringLiteral("...")),
+                                                      QString(), QString::fromUtf8(TXT_PROFILE_FILTER));
+    if (!path.isEmpty()) LoadProfileFrom(path);
+}
+
+bool CSettingsFrame::SaveProfileTo(const QString& path) {
+    if (m_bWorkerRunning.load()) return false;
+    ProfileJson settings;
+    ProfileError error;
+    bool ok = FormToProfile(&settings, &error);
+    if (ok) ok = WriteProfileFile(path.toStdString(), MakeProfile(ConnectedModel(), std::move(settings)), &error);
+    if (!ok) ShowMessage(this, FormatText(FMT_PROFILE_NOT_SAVED, QString::fromStdString(error.Text())));
+    return ok;
+}
+
+bool CSettingsFrame::LoadProfileFrom(const QString& path) {
+    if (m_bWorkerRunning.load()) return false;
+    ProfileJson doc;
+    ProfileModel model;
+    ProfileError error;
+    const ProfileModel connected = ConnectedModel();
+    const bool ok = ReadProfileFile(path.toStdString(), &doc, &model, &error) &&
+                    CheckProfileModel(model, connected.code, connected.ext, &error) &&
+                    ProfileToForm(doc["settings"], &error);
+    if (!ok) ShowMessage(this, FormatText(FMT_PROFILE_REFUSED, QString::fromStdString(error.Text())));
+    return ok;
 }
 
 void CSettingsFrame::EndWork() {
@@ -171,6 +232,8 @@ void CSettingsFrame::ShowLinkBusy(bool busy) {
     ShowProgress(busy);
     m_pOk->setEnabled(!busy);
     m_pCancel->setEnabled(!busy);
+    m_pSaveProfile->setEnabled(!busy);
+    m_pLoadProfile->setEnabled(!busy);
 }
 
 void CSettingsFrame::OnOk() {
@@ -273,6 +336,8 @@ void CSettingsFrame::SetFormEnabled(bool enabled) {
         if (auto* w = qobject_cast<QWidget*>(o); w && !w->isWindow()) w->setEnabled(enabled);
     }
     // The accessible name follows the caption.
+    m_pSaveProfile->setEnabled(enabled);
+    m_pLoadProfile->setEnabled(enabled);
     const QString caption = QString::fromUtf8(enabled ? TXT_OK : TXT_ABORT);
     m_pOk->setText(caption);
     m_pOk->setAccessibleName(caption);

@@ -22,6 +22,11 @@
 // The close box and Escape during a write stop it the same way and close the
 // window once the worker has ended. Nothing is reported as written unless
 // every command was answered before a stop.
+//
+// Device profiles: the window's context menu (and Ctrl+S / Ctrl+O) saves the
+// values the form shows to a profile file, after the window's own validation,
+// and loads a profile of the same model into the form; nothing is sent until
+// OK. Both are unavailable while a write runs.
 #pragma once
 
 #include <QDialog>
@@ -29,11 +34,13 @@
 #include <atomic>
 #include <thread>
 
+#include "settings/ProfileDocument.h"
 #include "settings/SettingsCore.h"
 
 class CSetSubG;
 class QFrame;
 class QLabel;
+class QAction;
 class QProgressBar;
 class QPushButton;
 
@@ -71,6 +78,13 @@ public:
     // has ended.
     void reject() override;
 
+    // GUI thread: the two profile actions without their file dialogs. A
+    // refusal shows one message (owned by the window); true when done.
+    bool SaveProfileTo(const QString& path);
+    bool LoadProfileFrom(const QString& path);
+    QAction* SaveProfileAction() const { return m_pSaveProfile; }
+    QAction* LoadProfileAction() const { return m_pLoadProfile; }
+
 protected:
     // Derived windows call this from their constructor once their form exists.
     void AttachFrame(QFrame* area, QLabel* statusLine, QProgressBar* progress, QPushButton* ok,
@@ -96,6 +110,13 @@ protected:
     // answered before any stop request, before the window reports the write
     // as done.
     virtual void OnWriteSucceeded() {}
+    // GUI thread. The form's values as a profile's settings object, checked
+    // with the window's validation (nothing stored, nothing sent); false
+    // with the message.
+    virtual bool FormToProfile(ProfileJson* settings, ProfileError* error) = 0;
+    // GUI thread. Shows a profile's settings in the form; false with the
+    // first problem, the form untouched.
+    virtual bool ProfileToForm(const ProfileJson& settings, ProfileError* error) = 0;
     // GUI thread: true while a command sequence of the window's own (not its
     // write) is on the link. OK does not start a write, and Cancel and the
     // close box do not close the window, while it is.
@@ -117,6 +138,8 @@ private:
     void ShowProgress(bool show);
     void OnWorkFinished(bool wrote);
     void OnLinkLost();
+    void OnSaveProfile();
+    void OnLoadProfile();
     void InstallEnterFilter();
     void JoinWorker();
 
@@ -126,6 +149,8 @@ private:
     QProgressBar* m_pProgress = nullptr;
     QPushButton* m_pOk = nullptr;
     QPushButton* m_pCancel = nullptr;
+    QAction* m_pSaveProfile = nullptr;
+    QAction* m_pLoadProfile = nullptr;
 
     std::atomic<int> m_nWriteState{WRITE_IDLE};
     std::atomic<int> m_nWriteResult{RESULT_NONE};

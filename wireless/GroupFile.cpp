@@ -2,7 +2,7 @@
 
 #include "forms/WirelessTexts.h"
 
-#include <openssl/evp.h>
+#include "wireless/AesCbc.h"
 
 #include <atomic>
 #include <cerrno>
@@ -87,7 +87,7 @@ CGroupFileCipher::CGroupFileCipher(const unsigned char key[GROUP_FILE_KEY_SIZE],
 }
 
 void CGroupFileCipher::Register() {
-    m_ctx = EVP_CIPHER_CTX_new();
+    m_ctx = AesCbcCreate();
     CGroupFileCipher* expected = nullptr;
     g_cipher.compare_exchange_strong(expected, this);
 }
@@ -95,8 +95,8 @@ void CGroupFileCipher::Register() {
 CGroupFileCipher::~CGroupFileCipher() {
     CGroupFileCipher* self = this;
     g_cipher.compare_exchange_strong(self, nullptr);
-    EVP_CIPHER_CTX_free(m_ctx);
-    OPENSSL_cleanse(m_key, sizeof m_key);
+    AesCbcDestroy(m_ctx);
+    WipeSecret(m_key, sizeof m_key);
 }
 
 int CGroupFileCipher::EncryptBlock(const unsigned char* in, int len, unsigned char* out, int outCapacity) {
@@ -104,13 +104,10 @@ int CGroupFileCipher::EncryptBlock(const unsigned char* in, int len, unsigned ch
     // PKCS#7 adds up to one block, plus the zero byte after the ciphertext.
     if (outCapacity < len + 16 + 1) return 0;
     std::lock_guard<std::mutex> lock(m_mutex);
-    int n = 0;
-    int tail = 0;
-    if (EVP_EncryptInit_ex(m_ctx, EVP_aes_256_cbc(), nullptr, m_key, m_iv) != 1) return 0;
-    if (len > 0 && EVP_EncryptUpdate(m_ctx, out, &n, in, len) != 1) return 0;
-    if (EVP_EncryptFinal_ex(m_ctx, out + n, &tail) != 1) return 0;
-    out[n + tail] = 0;
-    return n + tail;
+    const int n = AesCbcEncrypt(m_ctx, m_key, m_iv, in, len, out);
+    if (n <= 0) return 0;
+    out[n] = 0;
+    return n;
 }
 
 int CGroupFileCipher::DecryptBlock(const unsigned char* in, int len, unsigned char* out, int outCapacity) {
@@ -119,12 +116,8 @@ int CGroupFileCipher::DecryptBlock(const unsigned char* in, int len, unsigned ch
     // one block more of the buffer while it works.
     if (outCapacity < len + 16) return 0;
     std::lock_guard<std::mutex> lock(m_mutex);
-    int n = 0;
-    int tail = 0;
-    if (EVP_DecryptInit_ex(m_ctx, EVP_aes_256_cbc(), nullptr, m_key, m_iv) != 1) return 0;
-    if (EVP_DecryptUpdate(m_ctx, out, &n, in, len) != 1) return 0;
-    if (EVP_DecryptFinal_ex(m_ctx, out + n, &tail) != 1) return 0;
-    return n + tail;
+    const int n = AesCbcDecrypt(m_ctx, m_key, m_iv, in, len, out);
+    return n > 0 ? n : 0;
 }
 
 CGroupFileCipher* GroupFileCipher() {

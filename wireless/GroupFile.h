@@ -12,7 +12,7 @@
 #include <mutex>
 #include <string>
 
-typedef struct evp_cipher_ctx_st EVP_CIPHER_CTX;
+struct AesCbcState;
 
 constexpr int GROUP_FILE_VERSION_SIZE = 3;
 constexpr int GROUP_FILE_LENGTH_BLOCK_SIZE = 16;
@@ -51,7 +51,7 @@ private:
     void Register();
     unsigned char m_key[GROUP_FILE_KEY_SIZE] = {};
     unsigned char m_iv[GROUP_FILE_IV_SIZE] = {};
-    EVP_CIPHER_CTX* m_ctx = nullptr;
+    AesCbcState* m_ctx = nullptr;
     std::mutex m_mutex;
 };
 

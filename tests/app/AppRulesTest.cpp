@@ -85,7 +85,9 @@ TEST(MainReply, IdentityRepliesByLength) {
     for (const auto& c : cases) {
         const MainReply r = ParseMainReply(U(c.reply), L(c.reply));
         EXPECT_EQ(std::make_tuple(r.kind, r.counts, r.parsed), std::make_tuple(c.kind, c.counts, c.parsed)) << c.reply;
-        if (c.parsed) EXPECT_EQ(std::make_tuple(r.modelCode, r.modelExt, r.uid), std::make_tuple(c.code, c.ext, c.uid)) << c.reply;
+        if (c.parsed) {
+            EXPECT_EQ(std::make_tuple(r.modelCode, r.modelExt, r.uid), std::make_tuple(c.code, c.ext, c.uid)) << c.reply;
+        }
     }
 }
 
@@ -129,7 +131,9 @@ TEST(PortNames, WindowsFriendlyNames) {
         PortTable table;
         EXPECT_EQ(table.AddPortFromFriendlyName(c.name), c.number >= 0) << c.name;
         ASSERT_EQ(table.Count(), c.number >= 0 ? 1 : 0) << c.name;
-        if (c.number >= 0) EXPECT_EQ(table.Entries()[0].identity, "\\\\.\\COM" + std::to_string(c.number)) << c.name;
+        if (c.number >= 0) {
+            EXPECT_EQ(table.Entries()[0].identity, "\\\\.\\COM" + std::to_string(c.number)) << c.name;
+        }
     }
 }
 

@@ -15,6 +15,7 @@
 #include "iounit/SetPirnoOutDigital.h"
 #include "link/Catalogue.h"
 #include "link/ErrorAnswer.h"
+#include "settings/ProfileDocument.h"
 #include "settings/RegisterSettings.h"
 #include "settings/SetPirno.h"
 #include "settings/SettingsKinds.h"
@@ -417,6 +418,80 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(m_sim->State(1).resetCount, 1, 3000);
         driver.stop();
         dlg.Shutdown();
+    }
+
+    // A profile saved from the window and loaded back with changes: the
+    // pages show it, nothing is sent until OK, and OK writes it; a profile
+    // of another model is refused and leaves the form as it was.
+    void profileSaveAndLoad() {
+        CSetPirno* w = Open(UnitScenario(9, true), true, 9);
+        QVERIFY(w);
+        const QString file = QDir::temp().filePath(QStringLiteral("rzset_io_%1.json").arg(QCoreApplication::applicationPid()));
+        QVERIFY(w->SaveProfileTo(file));
+        ProfileJson doc;
+        ProfileModel model;
+        ProfileError error;
+        QVERIFY(ReadProfileFile(file.toStdString(), &doc, &model, &error));
+        QCOMPARE(doc["settings"]["analogOutput"]["AO1"]["initialValue"].get<double>(), 4.99985);
+        doc["settings"]["digitalInput"]["retryCount"] = 5;
+        doc["settings"]["analogOutput"]["AO2"]["initialValue"] = 12.5;
+        QVERIFY(WriteProfileFile(file.toStdString(), doc, &error));
+        const std::size_t reads = Frames().size();
+        QVERIFY(w->LoadProfileFrom(file));
+        QCOMPARE(Child(w->InDigital(), "editRetry")->text(), Q("5"));
+        QCOMPARE(Child(w->OutAnalog(), "editValue2")->text(), Q(" 12.500"));
+        QCOMPARE(Frames().size(), reads);
+
+        doc["model"] = {{"name", "TQ-120-RZ"}, {"code", 2}, {"ext", 0}};
+        QVERIFY(WriteProfileFile(file.toStdString(), doc, &error));
+        QVERIFY(!w->LoadProfileFrom(file));
+        QCOMPARE(m_messages.back(), Q("プロファイルを読み込めません。\nmodel: TQ-120-RZ のプロファイルです。TQ-160-RZ には使えません。"));
+        QCOMPARE(Child(w->InDigital(), "editRetry")->text(), Q("5"));
+        const QList<QAction*> menu = w->actions();
+        QCOMPARE(menu.size(), 2);
+        QCOMPARE(menu[0]->text() + menu[1]->text(), Q("プロファイルの保存...プロファイルの読込..."));
+
+        Click(w, "okButton");
+        QTRY_VERIFY_WITH_TIMEOUT(!w->isVisible(), 8000);
+        QCOMPARE(QString::fromStdString(m_sim->State(5).fields["sk"]), Q("&0A000000\"%"));
+        QCOMPARE(QString::fromStdString(m_sim->State(5).fields["mem.1A4"]), Q("FF3FFF4F000000000000"));
+        QFile::remove(file);
+    }
+
+    // TQ-150-RZ: saving fetches every channel's settings (reads only); a
+    // loaded profile's channels go out at OK before the page's writes, as
+    // the channel dialog would send them.
+    void analogInputProfile() {
+        CSetPirno* w = Open(UnitScenario(8, true, "set 5 tj.1 \"\\x23\\x27$FF9C09C4\"\n"), true, 8);
+        QVERIFY(w);
+        const QString file = QDir::temp().filePath(QStringLiteral("rzset_ai_%1.json").arg(QCoreApplication::applicationPid()));
+        std::size_t frames = Frames().size();
+        QVERIFY(w->SaveProfileTo(file));
+        std::vector<std::string> fetched = Frames();
+        fetched.erase(fetched.begin(), fetched.begin() + static_cast<std::ptrdiff_t>(frames));
+        QCOMPARE(fetched.size(), size_t(9));
+        QCOMPARE(QString::fromStdString(fetched[3] + fetched[4] + fetched[5]), Q("AJ!AK!TJ!"));
+        ProfileJson doc;
+        ProfileModel model;
+        ProfileError error;
+        QVERIFY(ReadProfileFile(file.toStdString(), &doc, &model, &error));
+        ProfileJson& ai2 = doc["settings"]["analogInput"]["AI2"];
+        QCOMPARE(QString::fromStdString(ai2["thermocouple"].get<std::string>() + ai2["burnoutOutput"].get<std::string>()),
+                 Q("E7FFFFFh"));
+        QCOMPARE(ai2["tempLow"].get<double>(), -10.0);
+        ai2["tempHigh"] = 300.0;
+        QVERIFY(WriteProfileFile(file.toStdString(), doc, &error));
+        frames = Frames().size();
+        QVERIFY(w->LoadProfileFrom(file));
+        QCOMPARE(Frames().size(), frames);
+        Click(w, "okButton");
+        QTRY_VERIFY_WITH_TIMEOUT(!w->isVisible(), 8000);
+        std::vector<std::string> written = Frames();
+        written.erase(written.begin(), written.begin() + static_cast<std::ptrdiff_t>(frames));
+        QCOMPARE(written.size(), size_t(12 + 2 + 2 + 1));  // channels, SE and SLEP, the outputs, RSET
+        QCOMPARE(QString::fromStdString(written[7]), Q("TF!$FF9C0BB8"));
+        QCOMPARE(QString::fromStdString(m_sim->State(5).fields["tj.1"]), Q("#'$FF9C0BB8"));
+        QFile::remove(file);
     }
 };
 

@@ -74,3 +74,17 @@ TEST(AnalogScaling, PhysicalToRawClampsAndReports) {
 }
 
 }  // namespace
+
+TEST(TraceLine, TimeDirectionPrefixAndEscapes) {
+    const auto origin = std::chrono::steady_clock::time_point{} + std::chrono::seconds(5);
+    const std::string sent = "01SE\\\x01 \xC8", got = "0\x7Fgs\xC8";
+    const auto at = [&](long long us) { return origin + std::chrono::microseconds(us); };
+    const auto* s = reinterpret_cast<const unsigned char*>(sent.data());
+    const auto* g = reinterpret_cast<const unsigned char*>(got.data());
+    EXPECT_EQ(FormatTraceLine(TraceFrame{at(12345678), TraceDirection::Sent, s, 8, 0}, origin),
+              "   12.345678 > 01 SE\\x5C\\x01 \\xC8");
+    EXPECT_EQ(FormatTraceLine(TraceFrame{at(7), TraceDirection::Received, g, 5, 0}, origin),
+              "    0.000007 < 0\\x7F gs\\xC8");
+    EXPECT_EQ(FormatTraceLine(TraceFrame{at(0), TraceDirection::NotSent, s, 8, 5}, origin),
+              "    0.000000 ! 01 SE\\x5C\\x01 \\xC8 (not sent: error 5)");
+}

@@ -1,29 +1,28 @@
-// The device end of a link under test: a socketpair, a pty master or an
+// The device end of a link under test: a stream pair end, a pty master or an
 // accepted TCP connection, read and written with deadlines.
 #pragma once
 
+#include "tests/support/TestPlatform.h"
+
 #include <chrono>
 #include <string>
-
-#include <poll.h>
-#include <unistd.h>
 
 class LinkPeer {
 public:
     ~LinkPeer() { CloseFd(); }
 
-    void Reset(int fd) {
+    void Reset(PeerSocket fd) {
         CloseFd();
         m_fd = fd;
         m_pending.clear();
     }
     void CloseFd() {
-        if (m_fd >= 0) ::close(m_fd);
-        m_fd = -1;
+        if (m_fd != kNoPeer) PeerClose(m_fd);
+        m_fd = kNoPeer;
     }
 
     bool Send(const std::string& bytes) {
-        return bytes.empty() || ::write(m_fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+        return bytes.empty() || PeerSendAll(m_fd, bytes.data(), static_cast<int>(bytes.size()));
     }
 
     // Reads one frame up to and including 0xC8; "" at the deadline.
@@ -32,11 +31,9 @@ public:
         std::size_t pos;
         while ((pos = m_pending.find('\xC8')) == std::string::npos) {
             char buf[256];
-            pollfd p{m_fd, POLLIN, 0};
             if (std::chrono::steady_clock::now() >= deadline) return "";
-            if (::poll(&p, 1, 20) <= 0) continue;
-            const ssize_t n = ::read(m_fd, buf, sizeof buf);
-            if (n <= 0) return "";
+            const int n = PeerRecv(m_fd, buf, sizeof buf, 20);
+            if (n < 0) return "";
             m_pending.append(buf, static_cast<std::size_t>(n));
         }
         std::string frame = m_pending.substr(0, pos + 1);
@@ -46,12 +43,12 @@ public:
 
     // True when nothing arrives within ms.
     bool Quiet(int ms) {
-        pollfd p{m_fd, POLLIN, 0};
-        return m_pending.empty() && ::poll(&p, 1, ms) == 0;
+        char buf[1];
+        return m_pending.empty() && PeerRecv(m_fd, buf, 0, ms) == 0;  // a read of no bytes only waits
     }
 
 private:
-    int m_fd = -1;
+    PeerSocket m_fd = kNoPeer;
     std::string m_pending;
 };
 

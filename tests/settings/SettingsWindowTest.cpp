@@ -374,6 +374,43 @@ private slots:
         driver.stop();
         dlg.Shutdown();
     }
+
+    // The serial converter's profile: the window's validation before saving,
+    // a saved profile loaded back with changes (nothing sent), refusals
+    // naming the field, and the actions in the window's context menu.
+    void profileSaveAndLoad() {
+        CSetSerial* w = Open<CSerialKind>(kDirectSerial, false, 0, 15, 1);
+        QVERIFY(w);
+        const QString file = QDir::temp().filePath(QStringLiteral("rzset_serial_%1.json").arg(QCoreApplication::applicationPid()));
+        SetText(w, "editFilterLow", "00");
+        QVERIFY(!w->SaveProfileTo(file));
+        QCOMPARE(m_messages.back(), Q("プロファイルを保存できません。\n") + Q(MSG_FILTER_RANGE));
+        QVERIFY(!QFile::exists(file));
+        SetText(w, "editFilterLow", "01");
+        QVERIFY(w->SaveProfileTo(file));
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QString text = QString::fromUtf8(f.readAll());
+        f.close();
+        QVERIFY(text.contains(Q("\"baudRate\": \"9600\"")));
+        const std::size_t frames = Sim().Frames().size();
+        for (auto [from, to, accepted] : {std::tuple{"\"9600\"", "\"115200\"", true},
+                                          std::tuple{"\"115200\"", "\"115201\"", false},
+                                          std::tuple{"\"115201\"", "\"115200\"", true}}) {
+            text.replace(Q(from), Q(to));
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(text.toUtf8());
+            f.close();
+            QCOMPARE(w->LoadProfileFrom(file), accepted);
+        }
+        QCOMPARE(m_messages.back().left(40), Q("プロファイルを読み込めません。\nsettings.baudRate: 次のいずれかで指定してください").left(40));
+        QCOMPARE(Child<QComboBox>(w, "comboBaud")->currentText(), Q("115200"));
+        QCOMPARE(Sim().Frames().size(), frames);  // nothing sent until OK
+        QCOMPARE(w->contextMenuPolicy(), Qt::ActionsContextMenu);
+        QVERIFY(OkCloses(w));
+        QCOMPARE(QString::fromStdString(Sim().State(0).relay).left(1), Q("*"));  // index 10: 115200
+        QFile::remove(file);
+    }
 };
 
 QTEST_MAIN(SettingsWindowTest)

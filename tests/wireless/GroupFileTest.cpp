@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <sstream>
 #include <vector>
 
@@ -31,9 +32,8 @@ std::string Image(const WirelessGroupRecord& r) {
 class GroupFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/rzwireless-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir = tmpl;
+        dir = (fs::temp_directory_path() / ("rzwireless-" + std::to_string(std::random_device{}()))).string();
+        ASSERT_TRUE(fs::create_directory(dir));
     }
     void TearDown() override { fs::remove_all(dir); }
 
@@ -83,6 +83,38 @@ TEST_F(GroupFileTest, SavedFileIs83BytesAndLoadsBackInAnyInstallation) {
         ASSERT_TRUE(LoadWirelessGroupFile(Path("s.krz"), &back, &elsewhere).ok);
         EXPECT_EQ(Image(back), Image(rec));
     }
+}
+
+Bytes FromHex(const std::string& hex) {
+    Bytes b;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) b.push_back(static_cast<unsigned char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    return b;
+}
+
+// The same bytes from every platform's cipher library: the AES-256-CBC
+// vector of NIST SP 800-38A (F.2.5) with its PKCS#7 block, and the file this
+// program writes for the sample record with its own key and IV.
+TEST_F(GroupFileTest, KnownAnswersOfTheCipherAndTheFile) {
+    const Bytes key = FromHex("603deb1015ca71be2b73aef0857d77811f352c073b6108d72d9810a30914dff4");
+    const Bytes iv = FromHex("000102030405060708090a0b0c0d0e0f");
+    const Bytes plain = FromHex(
+        "6bc1bee22e409f96e93d7e117393172aae2d8a571e03ac9c9eb76fac45af8e51"
+        "30c81c46a35ce411e5fbc1191a0a52eff69f2445df4f9b17ad2b417be66c3710");
+    const Bytes expected = FromHex(
+        "f58c4c04d6e5f1ba779eabfb5f7bfbd69cfc4e967edb808d679f777bc6702c7d"
+        "39f23369a9d9bacfa530e26304231461b2eb05e2c39be9fcda6c19078c6a9d1b"
+        "3f461796d6b0d6b2e0c2a72b4d80e644");
+    CGroupFileCipher nist(key.data(), iv.data());
+    unsigned char out[128];
+    const int n = nist.EncryptBlock(plain.data(), static_cast<int>(plain.size()), out, sizeof out);
+    EXPECT_EQ(Bytes(out, out + (n > 0 ? n : 0)), expected);
+    unsigned char back[128];
+    const int m = nist.DecryptBlock(expected.data(), static_cast<int>(expected.size()), back, sizeof back);
+    EXPECT_EQ(Bytes(back, back + (m > 0 ? m : 0)), plain);
+
+    EXPECT_EQ(Saved(Sample(), &cipher),
+              FromHex("30303124dd97b2f8f421922ec8b0ec6a6686ccdcbac81fe98d475a49c368f418c5ac11f8775292db21be6c37beb9a9"
+                      "a13b8b8ad063f475bc7deaba82cdfb52de9cd403aaf2aaf17ba5f794da9de9a567ac4135"));
 }
 
 // Any version text and any width of the length digits load; damage is refused

@@ -3,8 +3,22 @@
 #include "link/Catalogue.h"
 #include "link/DeviceLink.h"
 
+#include <nlohmann/json.hpp>
+
 #include <cctype>
 #include <cstdio>
+
+namespace {
+// The ID is shown for I/O units only (model codes below 13).
+bool HasId(const NodeAnswer& node) { return node.model < 13; }
+
+std::string CsvField(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    std::string quoted = "\"";
+    for (char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return quoted + "\"";
+}
+}  // namespace
 
 bool TakeIdentity(const MainReply& reply, CtlIdentity* identity) {
     if (!reply.parsed) return false;
@@ -32,9 +46,34 @@ std::string FormatIdentity(const CtlIdentity& identity) {
 
 std::string FormatNode(const NodeAnswer& node) {
     std::string line = "node " + std::to_string(node.node) + " model " + GetModelName(node.model, node.ext);
-    line += " id " + (node.model < 13 ? std::to_string(node.id) : std::string("-"));
+    line += " id " + (HasId(node) ? std::to_string(node.id) : std::string("-"));
     line += " rssi " + (node.rssi ? std::to_string(*node.rssi) : std::string("-"));
     return line;
+}
+
+
+std::string FormatNodeCsv(const NodeAnswer& node) {
+    return std::to_string(node.node) + "," + CsvField(GetModelName(node.model, node.ext)) + "," +
+           std::to_string(node.model) + "," + std::to_string(node.ext) + "," +
+           (HasId(node) ? std::to_string(node.id) : std::string()) + "," +
+           (node.rssi ? std::to_string(*node.rssi) : std::string());
+}
+
+std::string FormatNodesJson(const std::vector<NodeAnswer>& nodes) {
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    for (const NodeAnswer& n : nodes) {
+        nlohmann::ordered_json o;
+        o["node"] = n.node;
+        o["model"] = GetModelName(n.model, n.ext);
+        o["code"] = n.model;
+        o["ext"] = n.ext;
+        o["id"] = HasId(n) ? nlohmann::ordered_json(n.id) : nlohmann::ordered_json(nullptr);
+        o["rssi"] = n.rssi ? nlohmann::ordered_json(*n.rssi) : nlohmann::ordered_json(nullptr);
+        list.push_back(std::move(o));
+    }
+    // A name the catalogue formats from a device's bytes is plain ASCII; replace
+    // anything else rather than fail.
+    return list.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }
 
 std::string UnescapeText(const std::string& text) {

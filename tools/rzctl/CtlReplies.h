@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct CtlIdentity {
     bool haveModel = false;
@@ -23,6 +24,14 @@ bool TakeIdentity(const MainReply& reply, CtlIdentity* identity);
 std::string FormatIdentity(const CtlIdentity& identity);
 // "node <n> model <name> id <id or -> rssi <dBm or ->"
 std::string FormatNode(const NodeAnswer& node);
+// The search as CSV: the header line, then one line per node (the ID empty
+// for gateways and serial converters, the signal strength empty when the
+// answer has none).
+inline constexpr const char* NODE_CSV_HEADER = "node,model,code,ext,id,rssi";
+std::string FormatNodeCsv(const NodeAnswer& node);
+// The search as JSON: an array of {"node", "model", "code", "ext", "id",
+// "rssi"} objects, null where the CSV is empty.
+std::string FormatNodesJson(const std::vector<NodeAnswer>& nodes);
 
 // "\xHH" escapes in a command text become bytes; other text is kept.
 std::string UnescapeText(const std::string& text);

@@ -1,18 +1,30 @@
 // rzctl: command-line client for field diagnostics and scripting.
 //
-//   rzctl (--tcp HOST[:PORT] | --serial PATH) [--node N] [--timeout S] COMMAND
+//   rzctl (--tcp HOST[:PORT] | --serial PATH) [--node N] [--timeout S] [--trace] COMMAND
 //     identify               model, code, extension and unit identifier
-//     search [--seconds S]   one line per node answering "SN"
+//     search [--seconds S] [--format text|csv|json]
+//                            the nodes answering "SN"
 //     raw TEXT               sends TEXT (\xHH escapes allowed) and prints replies,
 //                            the "00gq" registration status included
+//     read [--output FILE]   the target's whole settings as a profile
+//     diff FILE              each field where the target differs from the profile
+//     write FILE [--verify]  writes the profile as the settings window does;
+//                            --verify reads it back and lists what differs
 //   rzctl group-file show FILE
+//   rzctl --version
+//   --trace prints every frame sent and received on stderr.
 //
-// Exit status: 0 success, 1 no answer in time (or a bad settings file),
-// 2 usage error, or a connection that failed or was lost at any moment
-// (the message carries the error code).
+// Exit status: 0 done (for diff and --verify: nothing differs), 1 no answer
+// in time (or the device refused a write, or a bad settings file), 2 usage
+// error, or a connection that failed or was lost at any moment (the message
+// carries the error code), 3 a field differs, 4 the profile was refused
+// (nothing was written).
 #include "link/DeviceLink.h"
+#include "link/ErrorAnswer.h"
+#include "link/Trace.h"
 #include "tools/rzctl/CtlReplies.h"
 #include "tools/rzctl/GroupFileCommand.h"
+#include "tools/rzctl/ProfileCommand.h"
 
 #include <chrono>
 #include <cstdio>
@@ -31,9 +43,12 @@ constexpr int kExitUsage = 2;
 
 int Usage(const std::string& why) {
     if (!why.empty()) std::cerr << "rzctl: " << why << "\n";
-    std::cerr << "usage: rzctl (--tcp HOST[:PORT] | --serial PATH) [--node N] [--timeout S] "
-                 "(identify | search [--seconds S] | raw TEXT)\n"
-                 "       rzctl group-file show FILE\n";
+    std::cerr << "usage: rzctl (--tcp HOST[:PORT] | --serial PATH) [--node N] [--timeout S] [--trace]\n"
+                 "         (identify | search [--seconds S] [--format text|csv|json] | raw TEXT\n"
+                 "          | read [--output FILE] | diff FILE | write FILE [--verify])\n"
+                 "       rzctl group-file show FILE\n"
+                 "exit status: 0 done (diff, --verify: no difference), 1 no answer in time,\n"
+                 "  2 connection or usage error, 3 a field differs, 4 profile refused (nothing written)\n";
     return kExitUsage;
 }
 
@@ -48,6 +63,8 @@ bool ParseInt(const std::string& text, int low, int high, int* out) {
 std::mutex g_outMutex;
 CtlIdentity g_identity;
 int g_answers = 0;
+enum class SearchFormat { Text, Csv, Json } g_searchFormat = SearchFormat::Text;
+std::vector<NodeAnswer> g_nodes;  // the JSON format prints them at the end
 
 int IdentifyHandler(void*, const unsigned char* reply, int len) {
     const MainReply r = ParseMainReply(reply, len);
@@ -62,7 +79,9 @@ int SearchHandler(void*, const unsigned char* reply, int len) {
     if (r.kind != MainReply::Node) return 0;
     if (r.parsed) {
         std::lock_guard<std::mutex> lock(g_outMutex);
-        std::cout << FormatNode(r.node) << std::endl;
+        if (g_searchFormat == SearchFormat::Text) std::cout << FormatNode(r.node) << std::endl;
+        if (g_searchFormat == SearchFormat::Csv) std::cout << FormatNodeCsv(r.node) << std::endl;
+        g_nodes.push_back(r.node);
         ++g_answers;
     }
     return 1;
@@ -104,10 +123,15 @@ int NoAnswer(int error, const std::string& what) {
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() == 1 && args[0] == "--version") {
+        std::cout << "rzctl " RZ_VERSION_TEXT "\n";
+        return kExitOk;
+    }
     if (args.size() == 3 && args[0] == "group-file" && args[1] == "show")
         return RunGroupFileShow(args[2], std::cout, std::cerr);
 
     bool haveTarget = false;
+    bool trace = false;
     int node = 0;
     int timeoutSec = LINK_DEFAULT_TIMEOUT_SEC;
     std::size_t i = 0;
@@ -135,6 +159,8 @@ int main(int argc, char** argv) {
             if (!ParseInt(args[++i], 0, 255, &node)) return Usage("--node takes 0..255");
         } else if (a == "--timeout" && hasValue) {
             if (!ParseInt(args[++i], 1, 3600, &timeoutSec)) return Usage("--timeout takes seconds (1..3600)");
+        } else if (a == "--trace") {
+            trace = true;
         } else {
             break;
         }
@@ -146,15 +172,35 @@ int main(int argc, char** argv) {
     ReplyHandler handler = nullptr;
     int seconds = timeoutSec;
     std::string rawText;
+    std::string file;  // read --output, diff and write
+    bool verify = false;
+    ProfileJson profile;
+    ProfileModel profileModel;
     if (command == "identify" && i == args.size()) {
         handler = &IdentifyHandler;
     } else if (command == "search") {
         handler = &SearchHandler;
-        if (i + 2 == args.size() && args[i] == "--seconds") {
-            if (!ParseInt(args[i + 1], 1, 3600, &seconds)) return Usage("--seconds takes 1..3600");
-        } else if (i != args.size()) {
-            return Usage("search takes only --seconds S");
+        for (; i + 1 < args.size(); i += 2) {
+            if (args[i] == "--seconds") {
+                if (!ParseInt(args[i + 1], 1, 3600, &seconds)) return Usage("--seconds takes 1..3600");
+            } else if (args[i] == "--format" && (args[i + 1] == "text" || args[i + 1] == "csv" || args[i + 1] == "json")) {
+                g_searchFormat = args[i + 1] == "csv" ? SearchFormat::Csv
+                                 : args[i + 1] == "json" ? SearchFormat::Json : SearchFormat::Text;
+            } else {
+                break;
+            }
         }
+        if (i != args.size()) return Usage("search takes --seconds S and --format text|csv|json");
+    } else if ((command == "read" || command == "diff" || command == "write") && node == 255) {
+        return Usage(command + " takes one target: --node 0..254");
+    } else if (command == "read" && (i == args.size() || (i + 2 == args.size() && args[i] == "--output"))) {
+        if (i != args.size()) file = args[i + 1];
+    } else if ((command == "diff" && i + 1 == args.size()) ||
+               (command == "write" && (i + 1 == args.size() || (i + 2 == args.size() && args[i + 1] == "--verify")))) {
+        file = args[i];
+        verify = i + 2 == args.size();
+        // The profile is checked before any connection is made.
+        if (int status = LoadCtlProfile(file, &profile, &profileModel, std::cerr)) return status;
     } else if (command == "raw" && i + 1 == args.size()) {
         handler = &RawHandler;
         rawText = UnescapeText(args[i]);
@@ -164,6 +210,13 @@ int main(int argc, char** argv) {
         return Usage("unknown command or arguments: " + command);
     }
 
+    // A device error answer ("sp" with a code): its text on stderr; the write
+    // that waits for it ends as failed.
+    SetErrorAnswerPresenter([](const std::string& text, std::function<void()> closed) {
+        std::cerr << "rzctl: " << text << "\n";
+        closed();
+    });
+    if (trace) StartTrace(stderr);
     static int context;  // any non-null context: the handlers keep their state in globals
     theLink.SetReplyHandler(&context, handler);
     if (handler == &RawHandler) theLink.SetNotificationHandler(&context, &RawHandler);
@@ -187,14 +240,21 @@ int main(int argc, char** argv) {
                 std::cout << FormatIdentity(g_identity) << std::flush;
             }
         }
+    } else if (command == "read" || command == "diff" || command == "write") {
+        theLink.m_nNode = node;
+        if (command == "read") result = RunProfileRead(file, std::cout, std::cerr);
+        else if (command == "diff") result = RunProfileDiff(profile, profileModel, std::cout, std::cerr);
+        else result = RunProfileWrite(profile, profileModel, verify, std::cout, std::cerr);
     } else if (command == "search") {
         theLink.m_nNode = 255;
+        if (g_searchFormat == SearchFormat::Csv) std::cout << NODE_CSV_HEADER << std::endl;
         if (theLink.SendCommand("SN\xC8") != 0) {
             result = ConnectionError("send failed", theLink.m_nError.load());
         } else {
             // Answers are printed by the handler as they arrive.
             const int lost = ListenFor(seconds);
             std::lock_guard<std::mutex> lock(g_outMutex);
+            if (g_searchFormat == SearchFormat::Json) std::cout << FormatNodesJson(g_nodes) << std::flush;
             if (lost || g_answers == 0)
                 result = NoAnswer(lost, "no node answered within " + std::to_string(seconds) + " s");
         }
@@ -210,6 +270,7 @@ int main(int argc, char** argv) {
         }
     }
     theLink.Close();
+    StopTrace();
     theLink.SetReplyHandler(nullptr, nullptr);
     theLink.SetNotificationHandler(nullptr, nullptr);
     return result;

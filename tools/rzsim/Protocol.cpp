@@ -251,7 +251,11 @@ std::vector<std::string> AnswerCommand(DeviceState& state, const std::string& co
     if (!Serves(state.model, mn)) return {};
     if (FindFault(scenario, state.node, "noanswer", command)) return {};
     ApplyDefaults(&state);
+    // "ignore": the command is answered as usual but changes nothing.
+    const bool ignore = FindFault(scenario, state.node, "ignore", command) != nullptr;
+    const DeviceState before = ignore ? state : DeviceState{};
     std::vector<std::string> replies = Answer(state, command, mn, scenario);
+    if (ignore) state = before;
     if (FindFault(scenario, state.node, "badlen", command)) {
         // One byte too few: the last byte before the terminator goes.
         for (std::string& r : replies)

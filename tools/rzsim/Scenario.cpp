@@ -294,7 +294,7 @@ bool ParseLine(const std::vector<Token>& t, Scenario* sc, std::string* error)
             return true;
         }
         f.mnemonic = Upper(t[3].text);
-        if (f.kind == "noanswer" || f.kind == "badlen") {
+        if (f.kind == "noanswer" || f.kind == "badlen" || f.kind == "ignore") {
             if (t.size() != 4) return *error = f.kind + " takes one mnemonic", false;
         } else if (f.kind == "error") {
             if (f.mnemonic.rfind("GI", 0) != 0 && f.mnemonic.rfind("SP", 0) != 0)

@@ -22,6 +22,8 @@
 //                               one per GQ; the last one repeats
 //   fault NODE noanswer MN      never answer mnemonic MN (e.g. SJ)
 //   fault NODE badlen MN        answer MN with one byte too few
+//   fault NODE ignore MN        acknowledge MN as usual but keep the state as
+//                               it was (a write the device silently drops)
 //   fault NODE error MN CODE    answer "GI"/"SP" with the 6-byte error form
 //                               (MN is GI or SP) and store nothing
 //   fault NODE delay MN MS      answer MN after MS milliseconds
