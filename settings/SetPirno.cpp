@@ -12,6 +12,7 @@
 
 #include <QCoreApplication>
 
+#include <chrono>
 #include <thread>
 
 CSetPirno::CSetPirno(QWidget* parent) : CSettingsFrame(parent), m_ui(std::make_unique<Ui::CSetPirnoForm>()) {
@@ -127,10 +128,12 @@ bool CSetPirno::FetchChannels(AiChannelSettings (&out)[AI_CHANNEL_COUNT]) {
         result = SendAndWaitEach(commands, nullptr, nullptr);
         done = true;
     });
-    // The GUI thread never waits on the link: it keeps serving events.
+    // The GUI thread never waits on the link: it keeps serving events (and
+    // gives the processor back between two looks).
     while (!done.load()) {
         ServeGuiCalls();
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     worker.join();
     setEnabled(true);

@@ -453,6 +453,7 @@ private slots:
 
         Click(w, "okButton");
         QTRY_VERIFY_WITH_TIMEOUT(!w->isVisible(), 8000);
+        AfterClose();
         QCOMPARE(QString::fromStdString(m_sim->State(5).fields["sk"]), Q("&0A000000\"%"));
         QCOMPARE(QString::fromStdString(m_sim->State(5).fields["mem.1A4"]), Q("FF3FFF4F000000000000"));
         QFile::remove(file);
@@ -486,6 +487,8 @@ private slots:
         QCOMPARE(Frames().size(), frames);
         Click(w, "okButton");
         QTRY_VERIFY_WITH_TIMEOUT(!w->isVisible(), 8000);
+        AfterClose();
+        QTRY_COMPARE_WITH_TIMEOUT(Frames().size(), frames + 17, 3000);
         std::vector<std::string> written = Frames();
         written.erase(written.begin(), written.begin() + static_cast<std::ptrdiff_t>(frames));
         QCOMPARE(written.size(), size_t(12 + 2 + 2 + 1));  // channels, SE and SLEP, the outputs, RSET
