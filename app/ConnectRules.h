@@ -16,6 +16,9 @@ constexpr int PHASE_NONE = 0;
 constexpr int PHASE_IDENTIFY = 1;
 constexpr int PHASE_OPEN_WINDOW = 2;
 constexpr int PHASE_NODE_SEARCH = 3;
+// The device kind's settings read runs on a worker; its completion opens the
+// window.
+constexpr int PHASE_READ_SETTINGS = 4;
 
 constexpr int WATCHDOG_LIMIT = 3;  // ticks after which a lost completion aborts
 constexpr int SEARCH_NODE_ALL = 255;

@@ -25,8 +25,13 @@
 
 namespace {
 
-// The completion message of a step (posted to the main window).
+// The completion message of a step (posted to the main window), naming the
+// step it completes.
 const QEvent::Type WM_STEP_DONE = static_cast<QEvent::Type>(QEvent::User + 0x8000);
+struct StepDoneEvent : QEvent {
+    explicit StepDoneEvent(int s) : QEvent(WM_STEP_DONE), step(s) {}
+    const int step;
+};
 
 constexpr int kPollMs = 10;
 
@@ -215,6 +220,8 @@ void CKORVELT_RZsetDlg::ApplyRestore() {
     m_ui->buttonConnect->setAccessibleName(Txt(TXT_MAIN_CONNECT));
     m_bBusyLook = false;
     UpdateControlStates();
+    // A search window that a step ended before it was shown goes too.
+    if (!m_bSearchShown) ForgetSearchWindow();
 }
 
 void CKORVELT_RZsetDlg::RestoreControls() {
@@ -242,9 +249,9 @@ void CKORVELT_RZsetDlg::Message(const QString& text) {
     ShowMessage(this, text);
 }
 
-bool CKORVELT_RZsetDlg::OpenLink() {
+bool CKORVELT_RZsetDlg::OpenLink(int* error) {
     if (theLink.Open() >= 0) return true;
-    Message(QString::fromStdString(OpenFailureMessage(theLink.m_nMode, theLink.m_nError, theLink.m_strComPort)));
+    *error = theLink.m_nError;
     return false;
 }
 
@@ -257,13 +264,31 @@ void CKORVELT_RZsetDlg::CloseLink() {
 
 CSearchNode* CKORVELT_RZsetDlg::SearchWindow() const { return m_search.data(); }
 
-bool CKORVELT_RZsetDlg::WorkersIdle() const { return !m_bIdentifyRunning && !m_bProgressRunning; }
+bool CKORVELT_RZsetDlg::WorkersIdle() const {
+    return !m_bWorkerRunning && !m_bProgressRunning && !m_bCloserRunning;
+}
 
 void CKORVELT_RZsetDlg::JoinWorkers() {
     // Workers of a finished step have done their last effect; joining them
     // does not wait for the GUI thread.
-    if (m_identify.joinable()) m_identify.join();
+    if (m_worker.joinable()) m_worker.join();
     if (m_progress.joinable()) m_progress.join();
+    if (m_closer.joinable()) m_closer.join();
+}
+
+bool CKORVELT_RZsetDlg::StepCancelled(int step) const {
+    return m_bShuttingDown || m_nAbortedStep == step || m_nStep != step;
+}
+
+void CKORVELT_RZsetDlg::StartWorker(std::function<void()> fn) {
+    // The previous worker has armed its step or posted its end: past its
+    // last effect, so the join does not wait for the GUI thread.
+    if (m_worker.joinable()) m_worker.join();
+    m_bWorkerRunning = true;
+    m_worker = std::thread([this, fn = std::move(fn)] {
+        fn();
+        m_bWorkerRunning = false;
+    });
 }
 
 void CKORVELT_RZsetDlg::EnterBusy(bool armed) {
@@ -271,14 +296,24 @@ void CKORVELT_RZsetDlg::EnterBusy(bool armed) {
     const int step = ++m_nStep;  // an older progress worker ends quietly
     if (m_progress.joinable()) m_progress.join();
     m_bStepArmed = armed;
+    m_nStepEnd = STEP_GOES_ON;
+    m_nStepError = 0;
     m_nBusy = BUSY_RUNNING;
     m_bProgressRunning = true;
     m_progress = std::thread([this, step] { ProgressThread(step); });
 }
 
+void CKORVELT_RZsetDlg::EndWorker(int end, int error) {
+    m_nStepError = error;
+    m_nStepEnd = end;
+    m_bStepArmed = true;  // the last effect: hands the two above over
+}
+
 void CKORVELT_RZsetDlg::ProgressThread(int step) {
     ShowProgress(true);
-    while ((!m_bStepArmed || theLink.m_nPending.load() != 0) && m_nBusy != BUSY_ABORT && m_nStep == step)
+    // A step that its worker ended itself is not waited for further.
+    while ((!m_bStepArmed || (theLink.m_nPending.load() != 0 && m_nStepEnd == STEP_GOES_ON)) &&
+           m_nBusy != BUSY_ABORT && m_nStep == step)
         Sleep(kPollMs);
     ShowProgress(false);
     if (m_nStep != step) {
@@ -288,53 +323,146 @@ void CKORVELT_RZsetDlg::ProgressThread(int step) {
     if (m_nBusy == BUSY_ABORT) {
         m_nBusy = BUSY_IDLE;
         m_nPhase = PHASE_NONE;
-        m_nAbortedStep = step;  // before the close: a send it breaks is no fault
+        m_nAbortedStep = step;  // before the close: a send or wait it breaks is no fault
         CloseLink();
-        // The identification worker, woken by the close, finishes first so
-        // that nothing of this step outlives the restored controls.
+        // The step's worker, woken by the close, finishes first so that
+        // nothing of this step outlives the restored controls.
         while (!m_bStepArmed) Sleep(kPollMs);
         RestoreControls();
         m_bProgressRunning = false;
         return;
     }
+    if (m_nStepEnd != STEP_GOES_ON) {
+        FinishStep(m_nStepEnd, m_nStepError);
+        m_bProgressRunning = false;
+        return;
+    }
     m_nWatchdog = 1;  // before the message, so that its reset cannot be overtaken
-    PostStepDone();
+    PostStepDone(step);
     m_bProgressRunning = false;
 }
 
-void CKORVELT_RZsetDlg::PostStepDone() {
+void CKORVELT_RZsetDlg::FinishStep(int end, int error) {
+    switch (end) {
+    case STEP_OPEN_FAILED:  // the link stays closed
+        Message(QString::fromStdString(OpenFailureMessage(theLink.m_nMode, error, theLink.m_strComPort)));
+        break;
+    case STEP_UNSUPPORTED:
+        CloseLink();
+        Message(Txt(MSG_UNSUPPORTED_MODEL));
+        break;
+    case STEP_READ_FAILED:
+        Message(Txt(MSG_READ_FAILED));
+        CloseLink();
+        break;
+    case STEP_SEARCH_FAILED:
+        Message(FormatText(MSG_COMM_ERROR_CODE, error));
+        CloseLink();
+        break;
+    default:
+        break;
+    }
+    m_nPhase = PHASE_NONE;
+    RestoreControls();
+    m_nBusy = BUSY_IDLE;
+}
+
+void CKORVELT_RZsetDlg::PostStepDone(int step) {
     // Through the one hand-over to the GUI thread, which then posts the
     // completion message to this window's own queue.
     QPointer<CKORVELT_RZsetDlg> self = m_self;
-    RunOnGui([self] {
-        if (self) QCoreApplication::postEvent(self.data(), new QEvent(WM_STEP_DONE));
+    RunOnGui([self, step] {
+        if (self) QCoreApplication::postEvent(self.data(), new StepDoneEvent(step));
     });
 }
 
-void CKORVELT_RZsetDlg::IdentifyThread(int step) {
-    int failed = 0;
-    if (theLink.SendCommand(kMdCommand) < 0 || theLink.SendCommand(kGsCommand) < 0) failed = theLink.m_nError;
-    if (failed) {
-        CloseLink();
-        // A send that failed because "中止" had closed the link is no error.
-        if (m_nAbortedStep != step) Message(FormatText(MSG_COMM_ERROR_CODE, failed));
-    } else if (theLink.WaitReplies(theLink.m_nTimeoutSec) == 0) {
-        if (m_nBusy != BUSY_ABORT) m_nBusy = BUSY_IDLE;
-        CloseLink();
+void CKORVELT_RZsetDlg::EndStep(std::function<void()> work, std::function<void()> onGui) {
+    ++m_nStep;  // a progress worker still looking at the step ends quietly
+    if (m_bShuttingDown) return;  // the shutdown closes the link
+    QPointer<CKORVELT_RZsetDlg> self = m_self;
+    StartWorker([self, work = std::move(work), onGui = std::move(onGui)] {
+        work();
+        RunOnGui([self, onGui] {
+            if (!self) return;
+            self->ApplyRestore();
+            if (onGui) onGui();
+        });
+    });
+}
+
+void CKORVELT_RZsetDlg::IdentifyThread(int step, int node) {
+    int error = 0;
+    if (!OpenLink(&error)) {
+        // After "中止" the failure is no news to the operator.
+        EndWorker(StepCancelled(step) ? STEP_GOES_ON : STEP_OPEN_FAILED, error);
+        return;
+    }
+    theLink.m_nNode = node;
+    if (StepCancelled(step)) {
+        CloseLink();  // "中止" or the shutdown came while the link opened
+    } else {
+        int failed = 0;
+        if (theLink.SendCommand(kMdCommand) < 0 || theLink.SendCommand(kGsCommand) < 0) failed = theLink.m_nError;
+        if (failed) {
+            CloseLink();
+            // A send that failed because "中止" had closed the link is no error.
+            if (!StepCancelled(step)) Message(FormatText(MSG_COMM_ERROR_CODE, failed));
+        } else if (theLink.WaitReplies(theLink.m_nTimeoutSec) == 0) {
+            int running = BUSY_RUNNING;
+            m_nBusy.compare_exchange_strong(running, BUSY_IDLE);
+            CloseLink();
+        }
     }
     theLink.SetPending(0);
-    m_bIdentifyRunning = false;
-    m_bStepArmed = true;  // the last effect of this worker
+    EndWorker(STEP_GOES_ON, 0);
+}
+
+void CKORVELT_RZsetDlg::ReadThread(int step, IDeviceKind* kind) {
+    theLink.ClearSettings();
+    if (!kind) {
+        EndWorker(STEP_UNSUPPORTED, 0);
+        return;
+    }
+    // The context is this window; the handler stays installed while the
+    // settings window is open, as that window installs none of its own.
+    theLink.SetReplyHandler(this, kind->Handler());
+    const bool read = kind->ReadSettings() >= 0;
+    // Ended by "中止" (the link was closed under the read) or the shutdown:
+    // no message, no window.
+    EndWorker(read || StepCancelled(step) ? STEP_GOES_ON : STEP_READ_FAILED, 0);
+}
+
+void CKORVELT_RZsetDlg::SearchThread(int step) {
+    int error = 0;
+    if (!OpenLink(&error)) {
+        EndWorker(StepCancelled(step) ? STEP_GOES_ON : STEP_OPEN_FAILED, error);
+        return;
+    }
+    if (StepCancelled(step)) {
+        CloseLink();
+        EndWorker(STEP_GOES_ON, 0);
+        return;
+    }
+    if (CSearchNode::SendSearch() < 0) {
+        error = theLink.m_nError;
+        EndWorker(StepCancelled(step) ? STEP_GOES_ON : STEP_SEARCH_FAILED, error);
+        return;
+    }
+    // The window is modal on the GUI thread, as a thread of its own would
+    // run it; the answers already arrived are in its list.
+    QPointer<CKORVELT_RZsetDlg> self = m_self;
+    RunOnGui([self, step] {
+        if (self) self->RunNodeSearch(step);
+    });
+    EndWorker(STEP_GOES_ON, 0);
 }
 
 // ---------------------------------------------------------------- buttons
 
 void CKORVELT_RZsetDlg::OnConnect() {
-    if (m_nBusy == BUSY_RUNNING) {
-        m_nBusy = BUSY_ABORT;
-        return;
-    }
-    if (m_bBusyLook) return;  // a step is still winding down
+    int running = BUSY_RUNNING;
+    if (m_nBusy.compare_exchange_strong(running, BUSY_ABORT)) return;  // "中止"
+    if (m_bBusyLook || m_bShuttingDown) return;  // a step is still winding down
 
     int seconds = 0;
     if (const char* msg = CheckTimeoutText(m_ui->editTimeout->text().toStdString(), &seconds)) {
@@ -346,51 +474,54 @@ void CKORVELT_RZsetDlg::OnConnect() {
     if (node < 0) return;
     m_nTargetNode = node;
 
-    JoinWorkers();
     m_bIdentified = false;
     theLink.SetReplyHandler(this, &CKORVELT_RZsetDlg::MainReplyHandler);
-    if (!OpenLink()) return;
-    theLink.m_nNode = node;
     m_nPhase = PHASE_IDENTIFY;
+    // The link opens on the worker: a gateway that does not answer the
+    // connect holds it, not this window.
     EnterBusy(false);
-    m_bIdentifyRunning = true;
-    m_identify = std::thread([this, step = m_nStep.load()] { IdentifyThread(step); });
+    StartWorker([this, step = m_nStep.load(), node] { IdentifyThread(step, node); });
 }
 
 void CKORVELT_RZsetDlg::OnNodeSearch() {
-    if (m_bBusyLook) return;
+    if (m_bBusyLook || m_bShuttingDown) return;
     const int node = ValidateTarget(true);
     if (node < 0) return;
     m_nTargetNode = node;
-    JoinWorkers();
     theLink.SetReplyHandler(this, &CKORVELT_RZsetDlg::MainReplyHandler);
-    if (!OpenLink()) return;
+    // A fresh window with an empty list, there before "SN" goes out, so
+    // that every answer is listed.
+    ForgetSearchWindow();
+    m_search = new CSearchNode(this);
+    ++m_nSearchSession;
     m_nPhase = PHASE_NODE_SEARCH;
-    EnterBusy(true);
-    // The search window is modal on the GUI thread; it starts once this
-    // handler has returned, as a thread of its own would.
-    QPointer<CKORVELT_RZsetDlg> self = m_self;
-    RunOnGui([self] {
-        if (self) self->RunNodeSearch();
-    });
+    EnterBusy(false);
+    StartWorker([this, step = m_nStep.load()] { SearchThread(step); });
 }
 
-void CKORVELT_RZsetDlg::RunNodeSearch() {
-    if (m_bShuttingDown) return;
-    CSearchNode* search = new CSearchNode(this);  // a fresh window with an empty list
-    m_search = search;
-    ++m_nSearchSession;
-    search->Run();
-    const int picked = search->m_nSelectedNode;
+void CKORVELT_RZsetDlg::ForgetSearchWindow() {
     ++m_nSearchSession;  // rows still on their way are dropped
+    if (m_search) m_search->deleteLater();
     m_search = nullptr;
-    search->deleteLater();
+}
 
-    CloseLink();
+void CKORVELT_RZsetDlg::RunNodeSearch(int step) {
+    // Ended meanwhile ("中止" or the shutdown): that path restores and drops
+    // the window.
+    if (StepCancelled(step) || m_nBusy != BUSY_RUNNING || !m_search) return;
+    CSearchNode* search = m_search;
+    m_bSearchShown = true;
+    search->RunModal();
+    m_bSearchShown = false;
+    const int picked = search->m_nSelectedNode;
+    ForgetSearchWindow();
+    if (m_bShuttingDown) return;
     m_nPhase = PHASE_NONE;
-    RestoreControls();
-    if (picked != -1) m_ui->editNode->setText(QString::number(picked));
-    m_nBusy = BUSY_IDLE;
+    EndStep([this] { CloseLink(); },
+            [this, picked] {
+                if (picked != -1) m_ui->editNode->setText(QString::number(picked));
+                m_nBusy = BUSY_IDLE;
+            });
 }
 
 // ---------------------------------------------------------------- replies
@@ -431,7 +562,7 @@ int CKORVELT_RZsetDlg::MainReplyHandler(void* ctx, const unsigned char* reply, i
 
 bool CKORVELT_RZsetDlg::event(QEvent* e) {
     if (e->type() == WM_STEP_DONE) {
-        OnStepDone();
+        OnStepDone(static_cast<StepDoneEvent*>(e)->step);
         return true;
     }
     return QDialog::event(e);
@@ -440,63 +571,61 @@ bool CKORVELT_RZsetDlg::event(QEvent* e) {
 void CKORVELT_RZsetDlg::AbortStep() {
     m_nBusy = BUSY_IDLE;
     m_nPhase = PHASE_NONE;
-    CloseLink();
-    RestoreControls();
+    EndStep([this] { CloseLink(); });
 }
 
-void CKORVELT_RZsetDlg::OnStepDone() {
+void CKORVELT_RZsetDlg::OnStepDone(int step) {
     m_nWatchdog = 0;
-    if (m_bShuttingDown) return;
+    // Shutting down, or the step has ended meanwhile (its message is late).
+    if (m_bShuttingDown || step != m_nStep) return;
     const int phase = m_nPhase;
-    if (phase != PHASE_IDENTIFY && phase != PHASE_OPEN_WINDOW) return;
+    if (phase != PHASE_IDENTIFY && phase != PHASE_READ_SETTINGS && phase != PHASE_OPEN_WINDOW) return;
     m_nPhase = PHASE_NONE;
     // "中止" pressed after the step had already finished: still an abort.
     if (m_nBusy == BUSY_ABORT) {
-        JoinWorkers();
         AbortStep();
         return;
     }
-    if (phase == PHASE_IDENTIFY)
+    if (phase == PHASE_IDENTIFY) {
         StartSettingsRead();
-    else
+    } else if (phase == PHASE_READ_SETTINGS) {
+        // Read: the window opens on the next completion, nothing pending.
+        m_nPhase = PHASE_OPEN_WINDOW;
+        EnterBusy(true);
+    } else {
         OpenSettingsWindow();
+    }
 }
 
 void CKORVELT_RZsetDlg::StartSettingsRead() {
-    JoinWorkers();  // both have done their last effect
-    theLink.ClearSettings();
     // Only a model parsed from this connection's own "md" decides.
     IDeviceKind* kind = nullptr;
     if (m_bIdentified) {
         auto it = m_kinds.find(SettingsKindForModel(theLink.m_nModelCode));
         if (it != m_kinds.end()) kind = it->second.get();
     }
-    if (!kind) {
-        CloseLink();
-        Message(Txt(MSG_UNSUPPORTED_MODEL));
-        RestoreControls();
-        m_nBusy = BUSY_IDLE;
-        return;
-    }
-    theLink.SetReplyHandler(this, kind->Handler());
-    if (kind->ReadSettings() < 0) {
-        Message(Txt(MSG_READ_FAILED));
-        CloseLink();
-        RestoreControls();
-        m_nBusy = BUSY_IDLE;
-        return;
-    }
-    m_nPhase = PHASE_OPEN_WINDOW;
-    EnterBusy(true);
+    // The read (or, for a model not served, the close and the message) runs
+    // on the worker while the window stays busy: "中止" ends it at once.
+    m_nPhase = PHASE_READ_SETTINGS;
+    EnterBusy(false);
+    StartWorker([this, step = m_nStep.load(), kind] { ReadThread(step, kind); });
 }
 
 void CKORVELT_RZsetDlg::OpenSettingsWindow() {
-    if (m_nBusy != BUSY_RUNNING) return;
+    if (m_nBusy != BUSY_RUNNING) {
+        AbortStep();  // ended meanwhile: the link closes, the controls come back
+        return;
+    }
     m_nBusy = BUSY_IDLE;
     auto it = m_kinds.find(SettingsKindForModel(theLink.m_nModelCode));
-    if (it != m_kinds.end()) it->second->RunWindow();
-    CloseLink();
-    RestoreControls();
+    IDeviceKind* kind = it != m_kinds.end() ? it->second.get() : nullptr;
+    if (kind) kind->RunWindow();
+    // What the kind still sends (the I/O unit's reset) goes out before the
+    // link closes, both on the worker.
+    EndStep([this, kind] {
+        if (kind) kind->AfterWindowClosed();
+        CloseLink();
+    });
 }
 
 void CKORVELT_RZsetDlg::OnWatchdogTick() {
@@ -504,10 +633,11 @@ void CKORVELT_RZsetDlg::OnWatchdogTick() {
     if (++m_nWatchdog <= WATCHDOG_LIMIT) return;
     m_nBusy = BUSY_IDLE;
     m_nPhase = PHASE_NONE;  // a completion that still arrives is swallowed
-    CloseLink();
     m_nWatchdog = 0;
-    Message(Txt(MSG_OVERLOAD));
-    RestoreControls();
+    EndStep([this] {
+        CloseLink();
+        Message(Txt(MSG_OVERLOAD));
+    });
 }
 
 // ---------------------------------------------------------------- keys, end
@@ -526,24 +656,35 @@ void CKORVELT_RZsetDlg::done(int result) {
 }
 
 void CKORVELT_RZsetDlg::Shutdown() {
-    if (m_bShuttingDown.exchange(true)) {
-        JoinWorkers();
-        return;
+    if (!m_bShuttingDown.exchange(true)) {
+        if (m_timer) m_timer->stop();
+        if (m_search) m_search->reject();
+        int running = BUSY_RUNNING;
+        m_nBusy.compare_exchange_strong(running, BUSY_ABORT);
+        ++m_nStep;  // the progress worker ends at its next look
+        // The close wakes a worker's wait; it runs on a thread of its own,
+        // as it may have to wait for a write in progress. A worker still
+        // opening the link closes it itself.
+        if (m_closer.joinable()) m_closer.join();
+        m_bCloserRunning = true;
+        m_closer = std::thread([this] {
+            CloseLink();
+            m_bCloserRunning = false;
+        });
     }
-    if (m_timer) m_timer->stop();
-    if (m_search) m_search->reject();
-    if (m_nBusy == BUSY_RUNNING) m_nBusy = BUSY_ABORT;
-    ++m_nStep;       // the progress worker ends at its next look
-    CloseLink();     // wakes the identification worker's wait
-    // Workers may still hand effects to this thread: keep serving them until
-    // both have finished, then join.
+    // Workers may still hand effects to this thread: keep serving them (also
+    // when this runs inside one of those calls) until all have finished.
     QElapsedTimer clock;
     clock.start();
     while (!WorkersIdle() && clock.elapsed() < 150000) {
-        if (IsGuiThread()) QCoreApplication::processEvents(QEventLoop::AllEvents, kPollMs);
+        if (IsGuiThread()) {
+            ServeGuiCalls();
+            QCoreApplication::processEvents(QEventLoop::AllEvents, kPollMs);
+        }
         Sleep(1);
     }
     JoinWorkers();
+    if (!m_bSearchShown) ForgetSearchWindow();
     theLink.SetReplyHandler(nullptr, nullptr);
     m_nBusy = BUSY_IDLE;
     m_nPhase = PHASE_NONE;

@@ -37,19 +37,13 @@ CSearchNode::CSearchNode(QWidget* parent) : QDialog(parent), m_ui(std::make_uniq
 
 CSearchNode::~CSearchNode() = default;
 
-int CSearchNode::Run() {
-    m_nSelectedNode = -1;
-    m_nInsertRow = 0;
-    m_pMarkItem = nullptr;
-    m_ui->listNodes->clear();
-    m_ui->labelStatus->clear();
-
+int CSearchNode::SendSearch() {
     theLink.m_nNode = SEARCH_NODE_ALL;
-    char command[4] = {'S', 'N', static_cast<char>(REPLY_TERMINATOR), 0};
-    if (theLink.SendCommand(command) < 0) {
-        ShowMessage(parentWidget(), FormatText(MSG_COMM_ERROR_CODE, theLink.m_nError.load()));
-        return -1;
-    }
+    const char command[4] = {'S', 'N', static_cast<char>(REPLY_TERMINATOR), 0};
+    return theLink.SendCommand(command);
+}
+
+int CSearchNode::RunModal() {
     m_nDots = 1;
     m_timer->start();
     const int result = exec();

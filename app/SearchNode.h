@@ -1,5 +1,7 @@
-// CSearchNode: the node search window. Sends one "SN" to every node and lists
-// each answer (newest on top) until the operator closes the window.
+// CSearchNode: the node search window. One "SN" goes to every node and each
+// answer is listed (newest on top) until the operator closes the window.
+// The main window sends the "SN" on its worker (SendSearch) once a fresh
+// window exists, then runs the window.
 #pragma once
 
 #include "app/ConnectRules.h"
@@ -20,10 +22,14 @@ public:
     explicit CSearchNode(QWidget* parent = nullptr);
     ~CSearchNode() override;
 
-    // Opens the window modally on the GUI thread: sends "SN" to node 255
-    // first; a failed send shows "通信エラー : %d" and returns -1 at once.
-    // Afterwards m_nSelectedNode holds the node picked, or -1.
-    int Run();
+    // Any thread but the GUI thread: sets the link's node to 255 and sends
+    // "SN"; 0, or negative (the link's m_nError says why).
+    static int SendSearch();
+
+    // Runs the window modally on the GUI thread, with the rows that arrived
+    // since it was built. Afterwards m_nSelectedNode holds the node picked,
+    // or -1.
+    int RunModal();
 
     // GUI thread: inserts one row at the top.
     void AddNodeRow(const NodeAnswer& answer);

@@ -70,15 +70,29 @@ public slots:
     void Drain() { DrainGuiQueue(); }
 };
 
+// Built on the GUI thread as the application starts (for the whole run),
+// so that every thread that posts finds it complete: a receiver built by the
+// first worker to post would reach the GUI thread only through the toolkit's
+// own locks.
+GuiQueueDrainer* g_drainer = nullptr;
+
+void CreateDrainer() {
+    if (!g_drainer) g_drainer = new GuiQueueDrainer;
+}
+
 GuiQueueDrainer* Drainer() {
-    static GuiQueueDrainer* drainer = [] {
-        auto* d = new GuiQueueDrainer;  // for the whole run
+    static GuiQueueDrainer* late = [] {
+        if (g_drainer) return g_drainer;
+        // Only for a program that posted before its application existed.
+        auto* d = new GuiQueueDrainer;
         d->moveToThread(QCoreApplication::instance()->thread());
         return d;
     }();
-    return drainer;
+    return late;
 }
 }  // namespace
+
+Q_COREAPP_STARTUP_FUNCTION(CreateDrainer)
 
 void ServeGuiCalls() { DrainGuiQueue(); }
 

@@ -28,6 +28,7 @@ void CDeviceLink::ClearSettings() { std::memset(m_settings, 0, sizeof m_settings
 // ---------------------------------------------------------------- transport
 
 int CDeviceLink::Open() {
+    Observe("Open");
     m_nError.store(0);
     if (m_nState.load() != LINK_CLOSED) {
         m_nError.store(LINK_E_ALREADY_OPEN);
@@ -45,6 +46,7 @@ int CDeviceLink::Open() {
 }
 
 int CDeviceLink::OpenTransport(std::unique_ptr<ILinkTransport> transport) {
+    Observe("OpenTransport");
     m_nError.store(0);
     int expected = LINK_CLOSED;
     if (!m_nState.compare_exchange_strong(expected, LINK_STARTING)) {
@@ -99,6 +101,7 @@ void CDeviceLink::PauseReader(int ms) {
 }
 
 void CDeviceLink::Close() {
+    Observe("Close");
     // Closers queue here; the first finds the link open and closes it, the
     // others find it closed and return.
     std::lock_guard<std::mutex> closeLock(m_closeMutex);
@@ -279,6 +282,7 @@ void CDeviceLink::TakeAwaited(const unsigned char* mnemonic) {
 }
 
 int CDeviceLink::SendCommand(const char* command) {
+    Observe("SendCommand");
     const std::size_t len = std::strlen(command);
     if (len + 2 >= static_cast<std::size_t>(LINK_RX_BUFFER_SIZE)) {
         m_nError.store(EMSGSIZE);  // would not fit the frame; never sent
@@ -345,6 +349,7 @@ int CDeviceLink::SendCommand(const char* command) {
 }
 
 int CDeviceLink::WaitReplies(int seconds) {
+    Observe("WaitReplies");
     const unsigned closesAtStart = m_nCloseCount.load();
     const auto deadline = Clock::now() + std::chrono::milliseconds(static_cast<std::int64_t>(seconds) * 1000);
     std::unique_lock<std::mutex> lock(m_pendingMutex);

@@ -110,6 +110,12 @@ bool IsLinkLostError(int err);
 // LINK_E_STOPPED): the one message, if any, was already shown.
 inline bool IsEndedOnPurpose(int err) { return err == LINK_E_ERROR_ANSWER || err == LINK_E_STOPPED; }
 
+// Told of every call that may block its caller (Open, Close, SendCommand,
+// WaitReplies), first thing, on the caller's thread, with the call's name.
+// The desktop tool's tests use it to check that its GUI thread never makes
+// one.
+using LinkCallObserver = void (*)(const char* call);
+
 class CDeviceLink {
 public:
     CDeviceLink();
@@ -199,6 +205,9 @@ public:
     // Safe against a dispatch in progress (waits for it to finish).
     void SetReplyHandler(void* ctx, ReplyHandler handler);
     void* HandlerContext() const { return m_pHandlerCtx.load(); }
+    // Installs the observer of blocking calls; null: none.
+    void SetCallObserver(LinkCallObserver observer) { m_pfnCallObserver.store(observer); }
+
     // Optional observer of the "00gq" registration status notifications
     // (from the mnemonic on, as a handler sees a reply); its result is
     // ignored. For the command-line client, which prints every answer.
@@ -212,6 +221,9 @@ public:
     void SetTraceHook(TraceHook hook) { m_pfnTrace.store(hook, std::memory_order_release); }
 
 private:
+    void Observe(const char* call) const {
+        if (LinkCallObserver observer = m_pfnCallObserver.load()) observer(call);
+    }
     void ReaderThread();
     void FinishClose();
     bool WaitReadable(int timeoutMs);
@@ -220,6 +232,7 @@ private:
     bool IsAwaited(const unsigned char* mnemonic);
     void TakeAwaited(const unsigned char* mnemonic);
 
+    std::atomic<LinkCallObserver> m_pfnCallObserver{nullptr};
     std::atomic<void*> m_pHandlerCtx{nullptr};
     std::atomic<ReplyHandler> m_pfnReplyHandler{nullptr};
     std::atomic<TraceHook> m_pfnTrace{nullptr};

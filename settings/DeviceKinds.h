@@ -19,13 +19,22 @@ public:
     // The reply handler installed (with the main window as context) before
     // the settings read; it stays installed while the window is open.
     virtual ReplyHandler Handler() const = 0;
-    // The settings read, on the GUI thread: every command sent and waited
-    // for, "GJ" first when the target is direct. 0, or negative at the first
-    // failure.
+    // The settings read, on a worker thread of the main window (never the
+    // GUI thread): every command sent and waited for, "GJ" first when the
+    // target is direct. It touches no widget and shows no message (the main
+    // window reports a failure). The main window may close the link under
+    // it ("中止", shutdown): the read then fails at once. 0, or negative at
+    // the first failure.
     virtual int ReadSettings() = 0;
     // Runs the settings window modally on the GUI thread; returns when the
-    // operator closed it (the result is not used by the main window).
+    // operator closed it (the result is not used by the main window). It
+    // must not wait on the link: what it sends goes out on a worker.
     virtual int RunWindow() = 0;
+    // After the window has closed, on the main window's worker, before it
+    // closes the link: what the kind still sends then (the I/O unit's reset
+    // after a written window), so that it reaches the device first. Touches
+    // no widget.
+    virtual void AfterWindowClosed() {}
 };
 
 using DeviceKindFactory = std::function<std::unique_ptr<IDeviceKind>(QWidget* mainWindow)>;

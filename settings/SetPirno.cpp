@@ -12,6 +12,7 @@
 
 #include <QCoreApplication>
 
+#include <chrono>
 #include <thread>
 
 CSetPirno::CSetPirno(QWidget* parent) : CSettingsFrame(parent), m_ui(std::make_unique<Ui::CSetPirnoForm>()) {
@@ -40,7 +41,9 @@ CSetPirno::~CSetPirno() {
     // waits), before the reset below could overlap it.
     delete m_pInAnalog;
     m_pInAnalog = nullptr;
-    // Destroyed while still open after a write: the unit is reset all the same.
+    // Destroyed after a write without its owner's step after the close (the
+    // program ends; the link is closed by then, so nothing waits): the unit
+    // is reset all the same if it still can be.
     SendResetAfterWrite();
 }
 
@@ -111,7 +114,6 @@ bool CSetPirno::IsLinkBusy() const { return m_pInAnalog && m_pInAnalog->IsChanne
 void CSetPirno::done(int result) {
     if (m_pInAnalog) m_pInAnalog->ClosePage();
     CSettingsFrame::done(result);
-    SendResetAfterWrite();
 }
 
 bool CSetPirno::FetchChannels(AiChannelSettings (&out)[AI_CHANNEL_COUNT]) {
@@ -126,10 +128,12 @@ bool CSetPirno::FetchChannels(AiChannelSettings (&out)[AI_CHANNEL_COUNT]) {
         result = SendAndWaitEach(commands, nullptr, nullptr);
         done = true;
     });
-    // The GUI thread never waits on the link: it keeps serving events.
+    // The GUI thread never waits on the link: it keeps serving events (and
+    // gives the processor back between two looks).
     while (!done.load()) {
         ServeGuiCalls();
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     worker.join();
     setEnabled(true);

@@ -1,8 +1,10 @@
 // CSetPirno: the I/O unit settings window on the shared frame. Besides the
 // group panel it hosts, chosen by the model's channel counts, an input page
 // (upper right pane) and an output page (lower right pane); it validates and
-// writes the pages in page order, and once a write has finished it sends the
-// unit the reset command "RSET/" when the window closes, however it closes.
+// writes the pages in page order, and once a write has finished the unit
+// gets the reset command "RSET/" after the window has closed, however it
+// closed: its owner sends it on a worker (SendResetAfterWrite) before the
+// link closes; a window destroyed still open sends it itself.
 #pragma once
 
 #include "iounit/AnalogInput.h"
@@ -38,11 +40,13 @@ public:
     bool SettingsWritten() const { return m_bSettingsWritten.load(); }
 
     // Sends "RSET/" when a write of this opening has finished, once; a window
-    // that never finished a write sends nothing. Blocks for the write of the
-    // command only (no answer is awaited). Called when the window closes.
+    // that never finished a write sends nothing. Any thread but the GUI
+    // thread while the link is open: blocks for the write of the command
+    // only (no answer is awaited). Called once the window has closed.
     bool SendResetAfterWrite();
 
-    // Every way of closing ends here; the reset follows.
+    // Every way of closing ends here: a fetched channel whose dialog has not
+    // opened yet is dropped.
     void done(int result) override;
 
 protected:

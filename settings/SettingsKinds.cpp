@@ -37,7 +37,10 @@ int CIoUnitKind::ReadSettings() { return ReadIoUnitSettings(); }
 int CIoUnitKind::RunWindow() {
     if (!m_window) return -1;
     m_window->OpenWindow();
-    return m_window->exec();  // the window sends the reset itself as it closes
+    return m_window->exec();
+}
+void CIoUnitKind::AfterWindowClosed() {
+    if (m_window) m_window->SendResetAfterWrite();
 }
 
 void RegisterSettingsWindows() {

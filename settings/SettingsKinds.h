@@ -49,6 +49,8 @@ public:
     ReplyHandler Handler() const override;
     int ReadSettings() override;
     int RunWindow() override;
+    // The reset "RSET/" when the window was written (once).
+    void AfterWindowClosed() override;
     CSetPirno* Window() const;
 
 private:

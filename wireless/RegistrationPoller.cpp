@@ -10,13 +10,19 @@ CRegistrationPoller::~CRegistrationPoller() {
     if (m_thread.joinable()) Finish();
 }
 
-void CRegistrationPoller::Start(OutcomeFn onOutcome) {
+void CRegistrationPoller::Start(OutcomeFn onOutcome, EndedFn onEnded) {
     if (m_thread.joinable()) Finish();
     m_onOutcome = std::move(onOutcome);
+    m_onEnded = std::move(onEnded);
     theLink.m_nRegStatus.store(-1);
     m_nPolls.store(0);
     m_nWaitState.store(WAIT_RUNNING);
-    m_thread = std::thread([this] { Run(); });
+    m_bRunning.store(true);
+    m_thread = std::thread([this] {
+        Run();
+        m_bRunning.store(false);
+        if (m_onEnded) m_onEnded();
+    });
 }
 
 int CRegistrationPoller::RequestStop() {

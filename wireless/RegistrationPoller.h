@@ -28,6 +28,9 @@ public:
     // or (after a failed send) WAIT_ENDED; never after a stop request won.
     using OutcomeFn = std::function<void(int state)>;
 
+    // Called on the worker thread as its very last step, however it ended.
+    using EndedFn = std::function<void()>;
+
     explicit CRegistrationPoller(int intervalMs = REGISTRATION_POLL_MS);
     ~CRegistrationPoller();  // stops and joins like Finish()
     CRegistrationPoller(const CRegistrationPoller&) = delete;
@@ -35,7 +38,7 @@ public:
 
     // Resets theLink.m_nRegStatus to -1 so that no earlier answer counts,
     // sets the state to running and starts the worker.
-    void Start(OutcomeFn onOutcome);
+    void Start(OutcomeFn onOutcome, EndedFn onEnded = {});
 
     // Asks a running worker to stop (0 -> 2) and wakes it. Returns the state
     // after the request: WAIT_SUCCEEDED only when the worker got there first.
@@ -46,6 +49,8 @@ public:
     void Finish();
 
     int State() const { return m_nWaitState.load(); }
+    // True once the worker has sent its last "GQ" (or was never started).
+    bool Ended() const { return !m_bRunning.load(); }
     // Number of "GQ" sent so far.
     int Polls() const { return m_nPolls.load(); }
 
@@ -57,6 +62,8 @@ private:
     std::atomic<int> m_nWaitState{WAIT_ENDED};
     std::atomic<int> m_nPolls{0};
     OutcomeFn m_onOutcome;
+    EndedFn m_onEnded;
+    std::atomic<bool> m_bRunning{false};
     std::mutex m_mutex;
     std::condition_variable m_wake;
     std::thread m_thread;

@@ -34,15 +34,23 @@ CSetSubG_Wait::CSetSubG_Wait(QWidget* parent, int pollMs)
     for (QWidget* w : findChildren<QWidget*>()) w->installEventFilter(this);
 
     QPointer<CSetSubG_Wait> self(this);
-    m_poller.Start([self](int state) {
-        RunOnGui([self, state] {
-            if (self) self->ShowOutcome(state);
+    m_poller.Start(
+        [self](int state) {
+            RunOnGui([self, state] {
+                if (self) self->ShowOutcome(state);
+            });
+        },
+        [self] {
+            RunOnGui([self] {
+                if (self) self->OnWorkerEnded();
+            });
         });
-    });
 }
 
 CSetSubG_Wait::~CSetSubG_Wait() {
-    // The worker only posts to the GUI, so joining it here cannot deadlock.
+    // The worker has ended when the dialog was closed (done() waits for it
+    // without holding this thread); it only posts to the GUI, so joining it
+    // here cannot deadlock either way.
     m_poller.Finish();
 }
 
@@ -62,7 +70,22 @@ void CSetSubG_Wait::done(int result) {
     // The outcome is the state at this moment: an answer that arrives after
     // the operator closed the dialog must not turn it into success.
     m_poller.RequestStop();
+    if (!m_poller.Ended()) {
+        // A "GQ" may be on its way: the dialog goes when the worker has
+        // ended, so that the caller's next exchange starts with nothing of
+        // this one outstanding.
+        m_bClosing = true;
+        m_nCloseResult = result;
+        return;
+    }
+    m_bClosing = false;
     QDialog::done(result);
+}
+
+void CSetSubG_Wait::OnWorkerEnded() {
+    if (!m_bClosing) return;
+    m_bClosing = false;
+    QDialog::done(m_nCloseResult);
 }
 
 void CSetSubG_Wait::keyPressEvent(QKeyEvent* event) {

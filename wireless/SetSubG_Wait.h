@@ -2,7 +2,9 @@
 // written as a child. It polls "GQ" on a worker until the device reports the
 // registration's outcome and shows it. Enter is swallowed; "閉じる", Escape
 // and the close box end it in any state. Succeeded() is the state at the
-// moment the modal loop ended; a later answer does not count.
+// moment the operator closed it; a later answer does not count. The dialog
+// goes once the worker has sent its last "GQ" (the GUI thread never waits
+// for a send): at most one send after the close.
 #pragma once
 
 #include "wireless/RegistrationPoller.h"
@@ -32,8 +34,11 @@ protected:
 
 private:
     void ShowOutcome(int state);
+    void OnWorkerEnded();
 
     struct Ui;
     std::unique_ptr<Ui> m_ui;
     CRegistrationPoller m_poller;
+    bool m_bClosing = false;  // GUI thread: closed while the worker still ran
+    int m_nCloseResult = 0;
 };

@@ -8,6 +8,7 @@
 #include "forms/CommonTexts.h"
 #include "forms/UiThread.h"
 #include "link/DeviceLink.h"
+#include "tests/GuiLiveness.h"
 #include "tools/rzsim/Simulator.h"
 #include "ui_MainDlg.h"
 
@@ -26,11 +27,11 @@ namespace {
 QString T(const char* utf8) { return QString::fromUtf8(utf8); }
 
 // A settings kind that stands in for the real windows: its read sends one
-// real command ("GS", or "ZZ" that nothing answers) and its window only
-// records what the flow handed over.
+// real command ("GS", or "ZZ" that nothing answers) and waits 1 s (or the
+// link's time-out), and its window only records what the flow handed over.
 struct KindRecord {
     std::atomic<int> handlerReplies{0}, windows{0};
-    std::atomic<bool> failRead{false};
+    std::atomic<bool> failRead{false}, fullWait{false};
     int modelCode = -1, stateInWindow = -1;
     std::uint32_t uid = 0;
 };
@@ -45,7 +46,7 @@ public:
         const char cmd[] = {g_kind->failRead ? 'Z' : 'G', g_kind->failRead ? 'Z' : 'S',
                             static_cast<char>(REPLY_TERMINATOR), 0};
         if (theLink.SendCommand(cmd) < 0) return -1;
-        return theLink.WaitReplies(1) == 1 ? 0 : -1;
+        return theLink.WaitReplies(g_kind->fullWait ? theLink.m_nTimeoutSec.load() : 1) == 1 ? 0 : -1;
     }
     int RunWindow() override {
         ++g_kind->windows;
@@ -63,7 +64,7 @@ public:
     std::atomic<int> lost{0};
 
 protected:
-    void PostStepDone() override { ++lost; }
+    void PostStepDone(int) override { ++lost; }
 };
 
 bool NoPorts(std::vector<PortItem>* items) { return (items->clear(), false); }
@@ -153,10 +154,14 @@ private slots:
         m_messages.clear();
         g_kind = std::make_unique<KindRecord>();
         theLink.m_nModelCode = 0;
+        GuiLinkCalls::Watch();
     }
+    // Whatever the flow, the GUI thread made no link call that may block.
     void cleanup() {
         m_dlg.reset();
         QCOMPARE(theLink.m_nState.load(), LINK_CLOSED);
+        const QStringList guiCalls = GuiLinkCalls::Stop();
+        QVERIFY2(guiCalls.isEmpty(), qPrintable(guiCalls.join(' ')));
     }
 
     void enablingRules() {
@@ -373,6 +378,51 @@ private slots:
         m_dlg.reset();  // destruction after close: nothing left to join
     }
 
+    // The settings read runs on a worker while the window shows that it is
+    // busy: a read that nothing answers leaves the window live until its
+    // time-out ends it with the one message, and so does a link lost under
+    // it, at once; "中止" ends it at once without a message or a window;
+    // closing the window ends it and the program cleanly. The device sees
+    // the same commands in every case.
+    void readOffTheGuiThread_data() {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("faults");
+        QTest::newRow("time-out") << "timeout" << "";
+        QTest::newRow("link lost during the read") << "lost" << "fault drop-after 3\n";
+        QTest::newRow("abort during the read") << "abort" << "";
+        QTest::newRow("window closed during the read") << "close" << "";
+    }
+    void readOffTheGuiThread() {
+        QFETCH(QString, how);
+        QFETCH(QString, faults);
+        rzsim::Simulator sim(WithFaults(faults.toUtf8().constData()));
+        MakeForLan(sim, "1");
+        ui()->editTimeout->setText("5");
+        g_kind->failRead = true;
+        g_kind->fullWait = true;
+        GuiGapMeter meter;
+        ui()->buttonConnect->click();
+        if (how != "lost") {  // (a lost link ends the read before it could be looked at)
+            QTRY_VERIFY_WITH_TIMEOUT(sim.Frames().size() >= 3 && ui()->progressBar->isVisible(), 3000);
+            QCOMPARE(ui()->buttonConnect->text(), T(TXT_ABORT));
+            QVERIFY(!ui()->editAddress->isEnabled() && !ui()->buttonSearch->isEnabled());
+        }
+        if (how == "abort") ui()->buttonConnect->click();  // "中止"
+        if (how == "close") m_dlg->close();
+        // Ended at once: long before the 5 s that the read waits.
+        const int deadline = how == "timeout" ? 8000 : how == "lost" ? 3000 : 1000;
+        QTRY_VERIFY_WITH_TIMEOUT(m_dlg->WorkersIdle() && theLink.m_nState == LINK_CLOSED &&
+                                     (how == "close" || (Idle() && ui()->editAddress->isEnabled())),
+                                 deadline);
+        QVERIFY2(meter.MaxGapMs() < GuiGapMeter::kLimitMs, qPrintable(QString::number(meter.MaxGapMs())));
+        const bool failed = how == "timeout" || how == "lost";
+        QCOMPARE(m_messages, failed ? QStringList{T(MSG_READ_FAILED)} : QStringList{});
+        QCOMPARE(g_kind->windows.load(), 0);
+        QCOMPARE(m_dlg->isVisible(), how != "close");
+        QCOMPARE(sim.Frames(), (std::vector<std::string>{"01MD", "01GS", "01ZZ"}));
+        if (how != "close") QCOMPARE(ui()->buttonConnect->accessibleName(), T(TXT_MAIN_CONNECT));
+    }
+
     void portListsFollowInventory() {
         auto items = std::make_shared<std::vector<PortItem>>(std::vector<PortItem>{
             {"Communications Port (ttyS0)", "/dev/rz-test-ttyS0"}, {"Modem (ttyS4)", "/dev/rz-test-ttyS4"},
@@ -382,11 +432,12 @@ private slots:
         QCOMPARE(ui()->comboDirectPort->count(), 3);
         QCOMPARE(ui()->comboDirectPort->currentIndex(), 2);  // first USB entry
         QCOMPARE(ui()->comboGatewayPort->currentIndex(), 2);
-        // The selected entry opens its device path, not its name.
+        // The selected entry opens its device path, not its name; the open
+        // runs on the worker and its failure ends the step with one message.
         ui()->buttonConnect->click();
         QCOMPARE(theLink.m_strComPort, std::string("/dev/rz-test-no-such-tty"));
+        QTRY_VERIFY_WITH_TIMEOUT(Idle(), 3000);
         QCOMPARE(m_messages, QStringList{FormatText(MSG_CONNECT_ERROR_CODE, ENOENT)});
-        QVERIFY(Idle());
         m_messages.clear();
 
         // Without USB entries a refresh keeps what was chosen, found by its

@@ -25,33 +25,18 @@
 #include "settings/RegisterSettings.h"
 #include "settings/SetPirno.h"
 #include "settings/SettingsKinds.h"
+#include "tests/GuiLiveness.h"
 #include "tools/rzsim/Simulator.h"
 #include "wireless/WirelessGroup.h"
 
 #include <QTest>
 #include <QtWidgets>
 
+#include <thread>
+#include <utility>
+
 static QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
 static const std::string T(1, static_cast<char>(REPLY_TERMINATOR));
-
-// The longest pause of the GUI thread's event loop while it runs (a 10 ms
-// timer that notes the gaps between its ticks).
-class GuiStallMeter {
-public:
-    GuiStallMeter() {
-        m_clock.start();
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            m_longest = std::max(m_longest, m_clock.restart());
-        });
-        m_timer.start(10);
-    }
-    qint64 Longest() const { return std::max(m_longest, m_clock.elapsed()); }
-
-private:
-    QTimer m_timer;
-    QElapsedTimer m_clock;
-    qint64 m_longest = 0;
-};
 
 // TQ-150-RZ's state before the window: notifications every 10 s to node 10
 // (chattering filter 3 left by a digital unit's tool), retry 1, sleep off;
@@ -79,6 +64,7 @@ class AnalogWindowTest : public QObject {
     std::vector<QString> m_messages;
     std::unique_ptr<rzsim::Simulator> m_sim;
     std::unique_ptr<CIoUnitKind> m_kind;  // destroyed before the link closes
+    QStringList m_guiLinkCalls;  // made by the window on the GUI thread (none allowed)
     int m_node = 0;
     QTimer m_driver;  // acts in the channel dialog while it runs modally
     std::function<void(CSetPirnoInAnalogAI*)> m_inDialog;
@@ -105,11 +91,19 @@ class AnalogWindowTest : public QObject {
         theLink.ClearSettings();
         theLink.SetReplyHandler(&m_main, m_kind->Handler());
         CSetPirno* w = m_kind->ReadSettings() == 0 ? m_kind->Window() : nullptr;
-        if (w) w->OpenWindow(), w->show();
+        // From here on the window, its page and what they start are watched.
+        if (w) GuiLinkCalls::Watch(), w->OpenWindow(), w->show();
         return w;
+    }
+    // What the main window does once the window has closed, before it closes
+    // the link: the kind's last sends (the reset), on a worker.
+    void AfterClose() {
+        std::thread worker([this] { m_kind->AfterWindowClosed(); });
+        worker.join();
     }
     void CloseLink() {
         m_kind.reset();
+        m_guiLinkCalls << GuiLinkCalls::Stop();
         theLink.Close();
         theLink.SetReplyHandler(nullptr, nullptr);
         m_sim.reset();
@@ -158,6 +152,8 @@ private slots:
     void cleanup() {
         m_driver.stop();
         CloseLink();
+        const QStringList guiCalls = std::exchange(m_guiLinkCalls, {});
+        QVERIFY2(guiCalls.isEmpty(), qPrintable(guiCalls.join(' ')));
         theLink.m_nTimeoutSec = LINK_DEFAULT_TIMEOUT_SEC;
         SetMessageSink({});
     }
@@ -318,6 +314,7 @@ private slots:
         m_messages.clear();
         Click(w, "okButton");
         QVERIFY(QTest::qWaitFor([w] { return !w->isVisible(); }, 6000) && w->result() == QDialog::Accepted);
+        AfterClose();
         rzsim::DeviceState expected = before;
         expected.fields["sk"] = "'64000000 !";
         expected.fields["sy"] = "&09\"";
@@ -373,6 +370,7 @@ private slots:
         QVERIFY(Child<QWidget>(w, "okButton")->isEnabled() && Child<QLabel>(w, "statusLine")->isVisible());
         Click(w, "cancelButton");
         QVERIFY(!w->isVisible() && !w->SettingsWritten());
+        AfterClose();
         QCOMPARE(Frames().size(), reads + 7);
     }
 
@@ -391,6 +389,7 @@ private slots:
         QVERIFY(w->IsWriteRunning());
         QVERIFY(!w->InAnalog()->FetchChannel(0));
         QVERIFY(QTest::qWaitFor([w] { return !w->isVisible(); }, 6000));
+        AfterClose();
         const std::vector<std::string> written = FramesAfter(reads + 6);
         QCOMPARE(int(std::count_if(written.begin(), written.end(), [](const std::string& f) { return f[0] == 'A'; })), 0);
     }
@@ -400,12 +399,14 @@ private slots:
     void fetchTimesOut() {
         CSetPirno* w = Open(UnitScenario(false, "fault U delay TJ 1400\n"), false);
         QVERIFY(w);
-        GuiStallMeter meter;
+        const std::size_t reads = Frames().size();
+        GuiGapMeter meter;
         QVERIFY(PressAndSettle(w, "buttonAi1"));
         QCOMPARE(m_messages, std::vector<QString>{Q(MSG_CHANNEL_FETCH_FAILED)});
         QCOMPARE(nChannelCountdown.load(), CHANNEL_FETCH_FAILED);
         QTest::qWait(800);  // the late answer arrives in this window
-        QVERIFY2(meter.Longest() < 100, qPrintable(QString::number(meter.Longest())));
+        QVERIFY2(meter.MaxGapMs() < GuiGapMeter::kLimitMs, qPrintable(QString::number(meter.MaxGapMs())));
+        QCOMPARE(FramesAfter(reads), (std::vector<std::string>{"AJ ", "AK ", "TJ "}));
         QCOMPARE(m_dialogs, 0);
         QVERIFY(Child<QWidget>(w, "okButton")->isEnabled());
     }
@@ -417,9 +418,9 @@ private slots:
         QVERIFY(w);
         const std::size_t reads = Frames().size();
         m_inDialog = [](CSetPirnoInAnalogAI* dlg) { Child<QPushButton>(dlg, "okButton")->click(); };
-        GuiStallMeter meter;
+        GuiGapMeter meter;
         QVERIFY(PressAndSettle(w, "buttonAi1"));
-        QVERIFY2(meter.Longest() < 100, qPrintable(QString::number(meter.Longest())));
+        QVERIFY2(meter.MaxGapMs() < GuiGapMeter::kLimitMs, qPrintable(QString::number(meter.MaxGapMs())));
         QCOMPARE(m_messages, std::vector<QString>{Q(MSG_CHANNEL_TIMEOUT)});
         QCOMPARE(FramesAfter(reads), (std::vector<std::string>{"AJ ", "AK ", "TJ ", "AR  ", "TC  !"}));
     }
@@ -433,6 +434,7 @@ private slots:
         m_sim = std::make_unique<rzsim::Simulator>(rzsim::DefaultScenario());
         const int port = m_sim->StartTcp();
         QVERIFY(port > 0);
+        GuiLinkCalls::Watch();
         CKORVELT_RZsetDlg dlg(nullptr, [](std::vector<PortItem>* items) { return items->clear(), true; });
         dlg.show();
         Click(&dlg, "radioRemote");
@@ -460,7 +462,9 @@ private slots:
             while (auto* w = qobject_cast<QDialog*>(QApplication::activeModalWidget())) w->done(-2);
         });
         Click(&dlg, "buttonConnect");
-        QTRY_VERIFY_WITH_TIMEOUT(theLink.m_nState.load() == LINK_CLOSED && !QApplication::activeModalWidget(), 12000);
+        // The link opens on the main window's worker: closed again only once
+        // the window has been driven through.
+        QTRY_VERIFY_WITH_TIMEOUT(step >= 2 && theLink.m_nState.load() == LINK_CLOSED && !QApplication::activeModalWidget(), 12000);
         driver.stop();
         QCOMPARE(step, 2);
         QCOMPARE(m_dialogs, 1);

@@ -19,6 +19,7 @@
 #include "settings/RegisterSettings.h"
 #include "settings/SetPirno.h"
 #include "settings/SettingsKinds.h"
+#include "tests/GuiLiveness.h"
 #include "tools/rzsim/Simulator.h"
 #include "wireless/SetSubG.h"
 #include "wireless/SetSubG_Wait.h"
@@ -28,6 +29,8 @@
 
 #include <algorithm>
 #include <map>
+#include <thread>
+#include <utility>
 
 namespace {
 
@@ -63,6 +66,7 @@ class IoUnitWindowTest : public QObject {
     std::vector<QString> m_messages;
     std::unique_ptr<rzsim::Simulator> m_sim;
     std::unique_ptr<CIoUnitKind> m_kind;  // destroyed before the link closes
+    QStringList m_guiLinkCalls;  // made by the window on the GUI thread (none allowed)
 
     // What the main window does between identification and the window, on a
     // real channel: settings cleared, the handler installed, the read, then
@@ -85,11 +89,19 @@ class IoUnitWindowTest : public QObject {
         theLink.ClearSettings();
         theLink.SetReplyHandler(&m_main, m_kind->Handler());
         CSetPirno* w = m_kind->ReadSettings() == 0 ? m_kind->Window() : nullptr;
-        if (w) w->OpenWindow(), w->show();
+        // From here on the window and what it starts are watched.
+        if (w) GuiLinkCalls::Watch(), w->OpenWindow(), w->show();
         return w;
+    }
+    // What the main window does once the window has closed, before it closes
+    // the link: the kind's last sends, on a worker.
+    void AfterClose() {
+        std::thread worker([this] { m_kind->AfterWindowClosed(); });
+        worker.join();
     }
     void CloseLink() {
         m_kind.reset();
+        m_guiLinkCalls << GuiLinkCalls::Stop();
         theLink.Close();
         theLink.SetReplyHandler(nullptr, nullptr);
         m_sim.reset();
@@ -102,7 +114,13 @@ class IoUnitWindowTest : public QObject {
     }
     int Resets(int node) const { return m_sim->State(node).resetCount; }
     // A read answered by the unit: every frame sent before it has been seen.
-    static bool Sync() { return SendAndWait(BuildMemoryRead(MEM_STARTUP_MASK), nullptr, nullptr) == 0; }
+    // Sent from a worker, as the windows never wait on the GUI thread.
+    static bool Sync() {
+        bool ok = false;
+        std::thread worker([&ok] { ok = SendAndWait(BuildMemoryRead(MEM_STARTUP_MASK), nullptr, nullptr) == 0; });
+        worker.join();
+        return ok;
+    }
     int ResetFrames() const {
         const std::vector<std::string> frames = Frames();
         return int(std::count(frames.begin(), frames.end(), std::string("RSET/")));
@@ -140,6 +158,8 @@ private slots:
     }
     void cleanup() {
         CloseLink();
+        const QStringList guiCalls = std::exchange(m_guiLinkCalls, {});
+        QVERIFY2(guiCalls.isEmpty(), qPrintable(guiCalls.join(' ')));
         SetMessageSink({});
         SetErrorAnswerPresenter({});
         theLink.m_nTimeoutSec = LINK_DEFAULT_TIMEOUT_SEC;
@@ -222,6 +242,7 @@ private slots:
         const std::size_t readCount = Frames().size();
         QVERIFY(OkCloses(w));
         QVERIFY(m_messages == std::vector<QString>{Q(MSG_WG_CHANGED)});
+        AfterClose();
         QTRY_COMPARE_WITH_TIMEOUT(Resets(node), 1, 3000);  // the reset awaits no answer
         const rzsim::DeviceState after = m_sim->State(node);
         QCOMPARE(after.fields, expected.fields);
@@ -238,6 +259,7 @@ private slots:
         CSetPirno* w = Open(UnitScenario(1, false), false, 1);
         QVERIFY(w);
         Click(w, "cancelButton");
+        AfterClose();
         QVERIFY(!w->isVisible() && Sync());
         QCOMPARE(ResetFrames(), 0);
 
@@ -247,6 +269,7 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return !m_messages.empty() && !w->IsWriteRunning(); }, 5000));
         QVERIFY(m_messages == std::vector<QString>{Q(MSG_COMM_ERROR)} && w->isVisible());
         Click(w, "cancelButton");
+        AfterClose();
         QVERIFY(!w->isVisible() && Sync());
         QCOMPARE(ResetFrames(), 0);
 
@@ -262,6 +285,7 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return !w->IsWriteRunning() && ok->text() == Q("OK"); }, 3000));
         QVERIFY(!w->SettingsWritten() && w->isVisible() && m_messages.empty());
         Click(w, "cancelButton");
+        AfterClose();
         QVERIFY(Sync());
         QVERIFY(Frames().end()[-2].rfind("SLEP", 0) == 0);  // then only the test's own read
         QCOMPARE(ResetFrames(), 0);
@@ -285,7 +309,9 @@ private slots:
         QVERIFY(w->isVisible() && Sync());
         QCOMPARE(ResetFrames(), 0);
         cancel->click();
-        QVERIFY(!w->isVisible() && !w->SendResetAfterWrite());  // once only
+        QVERIFY(!w->isVisible());
+        AfterClose();
+        QVERIFY(!w->SendResetAfterWrite());  // once only
         QVERIFY(Sync());
         QCOMPARE(ResetFrames(), 1);
     }
@@ -363,6 +389,7 @@ private slots:
         m_sim = std::make_unique<rzsim::Simulator>(rzsim::DefaultScenario());
         const int port = m_sim->StartTcp();
         QVERIFY(port > 0);
+        GuiLinkCalls::Watch();
         CKORVELT_RZsetDlg dlg(nullptr, [](std::vector<PortItem>* items) { return items->clear(), true; });
         dlg.show();
         Click(&dlg, "radioRemote");
@@ -426,6 +453,7 @@ private slots:
 
         Click(w, "okButton");
         QTRY_VERIFY_WITH_TIMEOUT(!w->isVisible(), 8000);
+        AfterClose();
         QCOMPARE(QString::fromStdString(m_sim->State(5).fields["sk"]), Q("&0A000000\"%"));
         QCOMPARE(QString::fromStdString(m_sim->State(5).fields["mem.1A4"]), Q("FF3FFF4F000000000000"));
         QFile::remove(file);
@@ -459,6 +487,8 @@ private slots:
         QCOMPARE(Frames().size(), frames);
         Click(w, "okButton");
         QTRY_VERIFY_WITH_TIMEOUT(!w->isVisible(), 8000);
+        AfterClose();
+        QTRY_COMPARE_WITH_TIMEOUT(Frames().size(), frames + 17, 3000);
         std::vector<std::string> written = Frames();
         written.erase(written.begin(), written.begin() + static_cast<std::ptrdiff_t>(frames));
         QCOMPARE(written.size(), size_t(12 + 2 + 2 + 1));  // channels, SE and SLEP, the outputs, RSET

@@ -13,6 +13,7 @@
 #include "settings/RegisterSettings.h"
 #include "settings/SetSerial.h"
 #include "settings/SettingsKinds.h"
+#include "tests/GuiLiveness.h"
 #include "tools/rzsim/Simulator.h"
 #include "wireless/GroupFile.h"
 #include "wireless/SetSubG.h"
@@ -24,6 +25,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 // A serial converter attached directly, in group node 5.
 static const std::string kDirectSerial = "device 0 model 15 uid 1\nset 0 group \"! 0012ABCD05 \"\n";
@@ -42,6 +44,7 @@ class SettingsWindowTest : public QObject {
     QStringList m_asked;  // names offered for saving the group's file (saving is the panel's part)
     std::unique_ptr<rzsim::Simulator> m_sim;
     std::unique_ptr<IDeviceKind> m_kind;  // destroyed before the link closes
+    QStringList m_guiLinkCalls;  // made by the windows on the GUI thread (none allowed)
 
     // A simulated device on a real channel with theLink opened to it, then
     // what the main window does between identification and the window:
@@ -62,7 +65,8 @@ class SettingsWindowTest : public QObject {
         theLink.ClearSettings();
         theLink.SetReplyHandler(&m_main, kind->Handler());
         auto* w = kind->ReadSettings() == 0 ? kind->Window() : nullptr;
-        if (w) w->OpenWindow(), w->show();
+        // From here on the window and what it starts are watched.
+        if (w) GuiLinkCalls::Watch(), w->OpenWindow(), w->show();
         m_kind = std::move(kind);
         return w;
     }
@@ -75,6 +79,7 @@ class SettingsWindowTest : public QObject {
     }
     void CloseLink() {
         m_kind.reset();
+        m_guiLinkCalls << GuiLinkCalls::Stop();
         theLink.Close();
         theLink.SetReplyHandler(nullptr, nullptr);
         m_sim.reset();
@@ -125,6 +130,8 @@ private slots:
     }
     void cleanup() {
         CloseLink();
+        const QStringList guiCalls = std::exchange(m_guiLinkCalls, {});
+        QVERIFY2(guiCalls.isEmpty(), qPrintable(guiCalls.join(' ')));
         SetMessageSink({});
         SetErrorAnswerPresenter({});
         SetGroupFileDialog({});
@@ -333,6 +340,7 @@ private slots:
         Start("device 0 model 14 uid 1\ndevice 3 model 15 uid 00C0FFEE\n");
         const int port = Sim().StartTcp();
         QVERIFY(port > 0);
+        GuiLinkCalls::Watch();
         CKORVELT_RZsetDlg dlg(nullptr, [](std::vector<PortItem>* items) { return items->clear(), true; });
         dlg.show();
         Click(&dlg, "radioRemote");

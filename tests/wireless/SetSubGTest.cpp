@@ -157,11 +157,13 @@ private slots:
             QTest::keyClick(Child(&dlg, "btnClose"), Qt::Key_Return);
             QTest::keyClick(&dlg, Qt::Key_Enter);
             QVERIFY(dlg.isVisible());
+            teardown.start();
             QTest::keyClick(&dlg, Qt::Key_Escape);
-            QVERIFY(!dlg.isVisible());
             theLink.m_nRegStatus = 0;  // a success arriving now does not count
             QVERIFY(!dlg.Succeeded());
-            teardown.start();
+            // Gone once the worker has ended, which the close wakes at once.
+            QTRY_VERIFY_WITH_TIMEOUT(!dlg.isVisible(), kPollMs / 2);
+            QVERIFY(!dlg.Succeeded());
         }
         QVERIFY(teardown.elapsed() < kPollMs * 2 / 3);  // the pause is cut short, not waited out
         QCOMPARE(theLink.m_nPending.load(), 0);  // the unanswered polls are not awaited any more
