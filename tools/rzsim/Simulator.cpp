@@ -98,6 +98,10 @@ struct Channel {
     int listenFd = -1;
     int dataFd = -1;  // TCP: the current connection; pty: the master
     bool peerOpen = false;
+    // TCP: the connection was dropped on purpose. Our side has sent its FIN
+    // and reads on only to discard, so that closing never finds unread
+    // bytes (which would send a reset instead of an orderly close).
+    bool draining = false;
     std::string slavePath;
     std::string linkPath;
     std::thread thread;
@@ -211,7 +215,7 @@ void Simulator::Impl::Deliver(Channel* ch)
     });
     std::size_t sent = 0;
     while (sent < ch->queue.size() && ch->queue[sent].due <= now) {
-        if (ch->dataFd >= 0 && (ch->tcp || ch->peerOpen)) WriteAll(ch->dataFd, ch->queue[sent].bytes, ch->tcp);
+        if (ch->dataFd >= 0 && !ch->draining && (ch->tcp || ch->peerOpen)) WriteAll(ch->dataFd, ch->queue[sent].bytes, ch->tcp);
         ++sent;
     }
     ch->queue.erase(ch->queue.begin(), ch->queue.begin() + static_cast<std::ptrdiff_t>(sent));
@@ -303,13 +307,17 @@ void Simulator::Impl::Run(Channel* ch)
         }
         if (dataIdx >= 0 && fds[dataIdx].revents != 0) {
             const ssize_t got = read(ch->dataFd, buf, sizeof buf);
-            if (got > 0) {
+            if (got > 0 && ch->draining) {
+                // Dropped: whatever the tool still sends is discarded.
+            } else if (got > 0) {
                 bool dropped = false;
                 Feed(ch, buf, static_cast<std::size_t>(got), &dropped);
                 if (dropped) {
                     if (!ch->tcp) break;  // hang up the terminal: the tool's reads fail from now on
-                    close(ch->dataFd);
-                    ch->dataFd = -1;
+                    // An orderly close: the tool reads the end of the stream;
+                    // the descriptor goes once the tool has closed its side.
+                    shutdown(ch->dataFd, SHUT_WR);
+                    ch->draining = true;
                     ch->queue.clear();
                     ch->rx.clear();
                 }
@@ -318,6 +326,7 @@ void Simulator::Impl::Run(Channel* ch)
                 if (ch->tcp) {
                     close(ch->dataFd);
                     ch->dataFd = -1;
+                    ch->draining = false;
                 } else {
                     ch->peerOpen = false;
                 }
@@ -332,6 +341,7 @@ void Simulator::Impl::Run(Channel* ch)
                 if (ch->dataFd >= 0) close(ch->dataFd);
                 SetNonBlocking(conn);
                 ch->dataFd = conn;
+                ch->draining = false;
                 OnConnect(ch);
             }
         }
