@@ -10,19 +10,26 @@ std::string FormatTraceLine(const TraceFrame& frame, std::chrono::steady_clock::
     const char dir = frame.direction == TraceDirection::Sent ? '>' : frame.direction == TraceDirection::Received ? '<' : '!';
     std::snprintf(head, sizeof head, "%5lld.%06lld %c ", us / 1000000, (us < 0 ? -us : us) % 1000000, dir);
     std::string line = head;
-    for (int i = 0; i < frame.len; ++i) {
-        if (i == 2) line.push_back(' ');  // the node prefix stands apart
-        const unsigned char c = frame.bytes[i];
+    const int prefix = frame.len < 2 ? frame.len : 2;
+    line += EscapeBytes(frame.bytes, prefix);
+    if (frame.len > 2) line += ' ' + EscapeBytes(frame.bytes + 2, frame.len - 2);  // the node prefix stands apart
+    if (frame.direction == TraceDirection::NotSent) line += " (not sent: error " + std::to_string(frame.error) + ")";
+    return line;
+}
+
+std::string EscapeBytes(const unsigned char* bytes, int len) {
+    std::string out;
+    for (int i = 0; i < len; ++i) {
+        const unsigned char c = bytes[i];
         if (c >= 0x20 && c < 0x7F && c != '\\') {
-            line.push_back(static_cast<char>(c));
+            out.push_back(static_cast<char>(c));
         } else {
             char esc[8];
             std::snprintf(esc, sizeof esc, "\\x%02X", c);
-            line += esc;
+            out += esc;
         }
     }
-    if (frame.direction == TraceDirection::NotSent) line += " (not sent: error " + std::to_string(frame.error) + ")";
-    return line;
+    return out;
 }
 
 namespace {

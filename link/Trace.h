@@ -39,6 +39,11 @@ using TraceHook = void (*)(const TraceFrame& frame);
 // as \xHH.
 std::string FormatTraceLine(const TraceFrame& frame, std::chrono::steady_clock::time_point origin);
 
+// Bytes made readable: printable ASCII as is, every other byte (the
+// backslash included) as \xHH. The trace and the command-line client's
+// printed replies use it.
+std::string EscapeBytes(const unsigned char* bytes, int len);
+
 // A ready-made sink: writes each frame as one line to out (stderr, or a file
 // the caller keeps open), flushed at once, lines never interleaved. Times
 // count from the call. Installs the hook on theLink; replaces any other.

@@ -92,18 +92,3 @@ std::string UnescapeText(const std::string& text) {
     }
     return out;
 }
-
-std::string EscapeBytes(const unsigned char* bytes, int len) {
-    std::string out;
-    for (int i = 0; i < len; ++i) {
-        const unsigned char c = bytes[i];
-        if (c >= 0x20 && c < 0x7F && c != '\\') {
-            out.push_back(static_cast<char>(c));
-        } else {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\x%02X", c);
-            out += buf;
-        }
-    }
-    return out;
-}

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "link/MainReplies.h"
+#include "link/Trace.h"
 
 #include <cstdint>
 #include <string>
@@ -35,5 +36,3 @@ std::string FormatNodesJson(const std::vector<NodeAnswer>& nodes);
 
 // "\xHH" escapes in a command text become bytes; other text is kept.
 std::string UnescapeText(const std::string& text);
-// Printable ASCII as is, every other byte as \xHH.
-std::string EscapeBytes(const unsigned char* bytes, int len);
