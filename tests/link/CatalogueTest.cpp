@@ -4,7 +4,7 @@
 
 namespace {
 
-TEST(Catalogue, NamesIncludingFallbacks) {
+TEST(Catalogue, NamesAndChannelCountsIncludingFallbacks) {
     const struct { int code, ext; const char* name; } cases[] = {
         {1, 0, "TQ-110-RZ"}, {8, 0, "TQ-150-RZ"}, {13, 0, "RG_U"},   {14, 0, "TQ-RZ900E"},
         {15, 1, "VM-310-RZ"}, {15, 2, "VM-320-RZ"}, {15, 0, "(EX0)"}, {15, 7, "(EX7)"},
@@ -13,9 +13,7 @@ TEST(Catalogue, NamesIncludingFallbacks) {
         {2147483647, 0, "(2147483647)"},
     };
     for (const auto& c : cases) EXPECT_EQ(GetModelName(c.code, c.ext), c.name) << c.code << "/" << c.ext;
-}
-
-TEST(Catalogue, ChannelCountsOutsideTheTableAreZero) {
+    // Channel counts: codes outside the table have none.
     EXPECT_EQ(ModelChannels(9, CH_AO), 3);
     EXPECT_EQ(ModelChannels(12, CH_DO), 0);
     EXPECT_EQ(ModelChannels(-1, CH_DO), 0);
