@@ -30,19 +30,17 @@ TEST(RelayCodec, CommandBytes) {
     // 9600, 10ms, one end character 0D, filter 01-F7.
     const RelaySettings serial{.m_nDestNode = 3, .m_nFilterLow = 0x01, .m_nFilterHigh = 0xF7, .m_nBaudIndex = 5,
                                .m_nTimeoutIndex = 1, .m_nPacketFlags = 1, .m_nEndChar1 = 0x0D};
+    // The node cut to its last two digits; a baud character that would be
+    // the terminator goes out as 0.
     RelaySettings big = serial;
-    big.m_nDestNode = 0x1FE;  // cut to its last two digits
-    big.m_nEndChar2 = 0x100;
-    big.m_nBaudIndex = 0xC8 - 0x20;  // would be the terminator
-    // The gateway sends neither the baud rate nor the filter.
-    const RelaySettings gw{.m_nDestNode = 5, .m_nFilterLow = 0x22, .m_nBaudIndex = 7};
-    const RelaySettings lan{.m_dwIpAddress = AddressFromOctets(192, 168, 0, 1),
-                            .m_dwSubnetMask = AddressFromOctets(255, 255, 255, 0),
+    big.m_nDestNode = 0x1FE, big.m_nEndChar2 = 0x100, big.m_nBaudIndex = 0xC8 - 0x20;
+    const RelaySettings lan{.m_dwIpAddress = AddressFromOctets(192, 168, 0, 1), .m_dwSubnetMask = AddressFromOctets(255, 255, 255, 0),
                             .m_dwGateway = AddressFromOctets(192, 168, 0, 254), .m_nCommandPort = 10003, .m_nSerialPort = 1024};
     EXPECT_EQ(BuildRelayCommand(serial), "SP% 03  !!0D00 01F7" + T);
     EXPECT_EQ(BuildRelayCommand(RelaySettings{}), "SP  00    0000 0000" + T);
     EXPECT_EQ(BuildRelayCommand(big), "SP  FE  !!0D00 01F7" + T);
-    EXPECT_EQ(BuildGatewayRelayCommand(gw), "SP  05    0000 0000" + T);
+    // The gateway sends neither the baud rate nor the filter.
+    EXPECT_EQ(BuildGatewayRelayCommand({.m_nDestNode = 5, .m_nFilterLow = 0x22, .m_nBaudIndex = 7}), "SP  05    0000 0000" + T);
     EXPECT_EQ(BuildLanCommand(lan), "GE27130400 C0A80001FFFFFF00C0A800FE" + T);
 }
 
@@ -60,12 +58,10 @@ TEST(RelayCodec, AnswerParsing) {
     for (int len : {19, 21, 3}) EXPECT_FALSE(ParseRelayAnswer(U(sj), len, untouched, true)) << len;
     EXPECT_FALSE(ParseLanAnswer(U(gk), 35, untouched));
     EXPECT_EQ(Relay(untouched), std::vector<int>(12, 0));
-    EXPECT_EQ(untouched.m_nCommandPort, 0);
+    EXPECT_EQ(untouched.m_nCommandPort + untouched.m_nSerialPort, 0);
     const struct { std::string reply; int len; bool taken; } macs[] = {  // len: at most the reply's own
-        {"mr01A70080AB12CDEF" + T, 19, true},  // only "01A" compared
-        {"mr01B60080AB12CDEF" + T, 19, false},
-        {"mr01A60080AB12CDEF0" + T, 20, false},
-        {"mr01A60080AB12CDEF" + T, 18, false},  // the length says shorter
+        {"mr01A70080AB12CDEF" + T, 19, true}, {"mr01B60080AB12CDEF" + T, 19, false},  // only "01A" compared
+        {"mr01A60080AB12CDEF0" + T, 20, false}, {"mr01A60080AB12CDEF" + T, 18, false},  // 18: the length says shorter
     };
     for (const auto& c : macs) {
         unsigned char mac[6] = {1, 2, 3, 4, 5, 6};
@@ -100,7 +96,7 @@ protected:
         });
     }
     void TearDown() override { SetErrorAnswerPresenter({}); }
-    std::vector<std::string> shown;
+    std::vector<std::string> shown;  // the error boxes' texts
     int codeWhileShown = -1;
 };
 
@@ -134,20 +130,14 @@ std::string Msg(const char* m) { return m ? m : "(valid)"; }
 
 // One edit of a valid form and the message it must give (null: valid).
 template <class F>
-struct EditCase {
-    const char* name;
-    void (*edit)(F&);
-    const char* message;
-};
+struct EditCase { const char* name; void (*edit)(F&); const char* message; };
 
 TEST(GatewayValidation, MessagesInOrder) {
     using F = GatewayFormValues;
     const EditCase<F> cases[] = {
-        {"valid", [](F&) {}, nullptr},
-        {"command port 1023", [](F& f) { f.commandPort = "1023"; }, MSG_PORT_RANGE},
+        {"valid", [](F&) {}, nullptr}, {"command port 1023", [](F& f) { f.commandPort = "1023"; }, MSG_PORT_RANGE},
         {"empty port", [](F& f) { f.serialPort = ""; }, MSG_PORT_RANGE},
         {"range before equality", [](F& f) { f.commandPort = f.serialPort = "1023"; }, MSG_PORT_RANGE},
-        {"range before node", [](F& f) { f.commandPort = "80"; f.destNode = "999"; }, MSG_PORT_RANGE},
         {"equal ports", [](F& f) { f.commandPort = "1024"; }, MSG_PORTS_EQUAL},
         {"equal before node", [](F& f) { f.commandPort = "1024"; f.destNode = "255"; }, MSG_PORTS_EQUAL},
         {"node 255", [](F& f) { f.destNode = "255"; }, MSG_DEST_NODE_RANGE},
@@ -171,11 +161,13 @@ RelaySettings Device() { return {.m_nFilterLow = 1, .m_nFilterHigh = 0xF7, .m_nB
 
 SerialFormValues GoodSerial() { auto f = SerialFormFromSettings(Device()); f.destNode = "3"; return f; }
 
-TEST(SerialValidation, MessagesInOrder) {
+// One edit of a valid form: the message (in the checks' order), and for
+// some valid forms the packetising collected (flags, end characters) and the
+// first end character's text afterwards.
+TEST(SerialValidation, MessagesInOrderAndPacketising) {
     using F = SerialFormValues;
-    const EditCase<F> cases[] = {
-        {"valid", [](F&) {}, nullptr},
-        {"node 255", [](F& f) { f.destNode = "255"; }, MSG_DEST_NODE_RANGE},
+    const struct { const char* name; void (*edit)(F&); const char* message; std::vector<int> packet; const char* first; } cases[] = {
+        {"valid", [](F&) {}, nullptr}, {"node 255", [](F& f) { f.destNode = "255"; }, MSG_DEST_NODE_RANGE},
         {"node 999 before 7N1", [](F& f) { f.destNode = "999"; f.dataBits = 1; }, MSG_DEST_NODE_RANGE},
         {"empty node", [](F& f) { f.destNode = ""; }, nullptr},
         {"7N1", [](F& f) { f.dataBits = 1; }, MSG_CHAR_FORMAT_7N1},
@@ -186,39 +178,23 @@ TEST(SerialValidation, MessagesInOrder) {
         {"range before order", [](F& f) { f.filterLow = "F8"; f.filterHigh = "01"; }, MSG_FILTER_RANGE},
         {"order", [](F& f) { f.filterLow = "10"; f.filterHigh = "0a"; }, MSG_FILTER_ORDER},
         {"equal ends", [](F& f) { f.filterLow = f.filterHigh = "0a"; }, nullptr},
+        {"one end", [](F& f) { f.endCharEnabled = true, f.endChar1 = "0D"; }, nullptr, {1, 0x0D, 0}, "0D"},
+        {"two ends", [](F& f) { f.endCharEnabled = true, f.endChar1 = "0d", f.endChar2 = "0A"; }, nullptr, {2, 0x0D, 0x0A}, "0d"},
+        {"second only moves", [](F& f) { f.endCharEnabled = true, f.endChar2 = "0A"; }, nullptr, {1, 0x0A, 0}, "0A"},
+        {"blank first counts as empty", [](F& f) { f.endCharEnabled = true, f.endChar1 = " ", f.endChar2 = "1B", f.extraBytes = 2; },
+         nullptr, {9, 0x1B, 0}, "1B"},
+        {"ticked but empty", [](F& f) { f.endCharEnabled = true; }, nullptr, {0, 0, 0}, ""},
+        {"not ticked", [](F& f) { f.endChar1 = "0D", f.endChar2 = "0A", f.extraBytes = 1; }, nullptr, {4, 0, 0}, "0D"},
+        {"non-hex stops parsing", [](F& f) { f.endCharEnabled = true, f.endChar1 = "G1"; }, nullptr, {1, 0, 0}, "G1"},
     };
     for (const auto& c : cases) {
         F f = GoodSerial();
         c.edit(f);
         RelaySettings out{};
         EXPECT_EQ(Msg(ValidateSerialForm(f, Device(), out)), Msg(c.message)) << c.name;
-    }
-}
-
-TEST(SerialValidation, CollectsPacketising) {
-    const struct {
-        const char* name;
-        bool checked;
-        const char *first, *second;
-        int extra, flags, end1, end2;
-        const char* firstAfter;  // the first end character's text afterwards
-    } cases[] = {
-        {"one", true, "0D", "", 0, 1, 0x0D, 0, "0D"},
-        {"two", true, "0d", "0A", 0, 2, 0x0D, 0x0A, "0d"},
-        {"second only moves", true, "", "0A", 0, 1, 0x0A, 0, "0A"},
-        {"blank first counts as empty", true, " ", "1B", 2, 9, 0x1B, 0, "1B"},
-        {"ticked but empty", true, "", "", 0, 0, 0, 0, ""},
-        {"not ticked", false, "0D", "0A", 1, 4, 0, 0, "0D"},
-        {"non-hex stops parsing", true, "G1", "", 0, 1, 0, 0, "G1"},
-    };
-    for (const auto& c : cases) {
-        SerialFormValues f = GoodSerial();
-        f.endCharEnabled = c.checked, f.endChar1 = c.first, f.endChar2 = c.second, f.extraBytes = c.extra;
-        RelaySettings out{};
-        ASSERT_EQ(ValidateSerialForm(f, Device(), out), nullptr) << c.name;
-        EXPECT_EQ(std::vector<int>({out.m_nPacketFlags, out.m_nEndChar1, out.m_nEndChar2}),
-                  std::vector<int>({c.flags, c.end1, c.end2})) << c.name;
-        EXPECT_EQ(f.endChar1, c.firstAfter) << c.name;
+        if (c.packet.empty()) continue;
+        EXPECT_EQ(std::vector<int>({out.m_nPacketFlags, out.m_nEndChar1, out.m_nEndChar2}), c.packet) << c.name;
+        EXPECT_EQ(f.endChar1, c.first) << c.name;
     }
 }
 
