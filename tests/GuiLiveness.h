@@ -15,38 +15,27 @@
 
 #include <algorithm>
 #include <mutex>
+#include <utility>
 
 class GuiLinkCalls {
 public:
     // Installs the link's observer and starts watching (nothing seen yet).
-    static void Watch() {
-        {
-            std::lock_guard<std::mutex> lock(Mutex());
-            Seen().clear();
-        }
-        theLink.SetCallObserver(&Observe);
-    }
-    // Stops watching; the calls seen on the GUI thread, in order.
+    static void Watch() { Stop(), theLink.SetCallObserver(&Observe); }
+    // Stops watching; the calls seen on the GUI thread, in order (then forgotten).
     static QStringList Stop() {
         theLink.SetCallObserver(nullptr);
-        std::lock_guard<std::mutex> lock(Mutex());
-        return Seen();
+        std::lock_guard<std::mutex> lock(s_mutex);
+        return std::exchange(s_seen, {});
     }
 
 private:
     static void Observe(const char* call) {
         if (!IsGuiThread()) return;
-        std::lock_guard<std::mutex> lock(Mutex());
-        Seen() << QString::fromLatin1(call);
+        std::lock_guard<std::mutex> lock(s_mutex);
+        s_seen << QString::fromLatin1(call);
     }
-    static std::mutex& Mutex() {
-        static std::mutex m;
-        return m;
-    }
-    static QStringList& Seen() {
-        static QStringList s;
-        return s;
-    }
+    static inline std::mutex s_mutex;
+    static inline QStringList s_seen;
 };
 
 class GuiGapMeter {
@@ -58,25 +47,16 @@ public:
 
     GuiGapMeter() {
         m_timer.setTimerType(Qt::PreciseTimer);
-        m_timer.setInterval(5);
         QObject::connect(&m_timer, &QTimer::timeout, [this] { Tick(); });
         m_clock.start();
-        m_timer.start();
+        m_timer.start(5);
     }
     // The longest gap so far, the one still open included.
-    qint64 MaxGapMs() {
-        Tick();
-        return m_maxGap;
-    }
+    qint64 MaxGapMs() { return Tick(), m_maxGap; }
 
 private:
-    void Tick() {
-        const qint64 now = m_clock.elapsed();
-        m_maxGap = std::max(m_maxGap, now - m_last);
-        m_last = now;
-    }
+    void Tick() { m_maxGap = std::max(m_maxGap, m_clock.restart()); }
     QTimer m_timer;
     QElapsedTimer m_clock;
-    qint64 m_last = 0;
     qint64 m_maxGap = 0;
 };
