@@ -16,8 +16,7 @@
 namespace {
 
 std::string Bytes(const char* text) { return text + std::string(1, static_cast<char>(REPLY_TERMINATOR)); }
-const unsigned char* U(const std::string& s) { return reinterpret_cast<const unsigned char*>(s.data()); }
-int L(const std::string& s) { return static_cast<int>(s.size()); }
+MainReply Parse(const std::string& s) { return ParseMainReply(reinterpret_cast<const unsigned char*>(s.data()), int(s.size())); }
 std::string Msg(const char* m) { return m ? m : "<none>"; }
 
 }  // namespace
@@ -35,41 +34,37 @@ TEST(TimeoutField, RangeAndCConversion) {
     }
 }
 
+// The checks in their order with their messages, and the link fields filled
+// as the check goes, also when it then fails (addresses and ports trimmed).
 TEST(TargetCheck, OrderMessagesAndLinkFields) {
-    const struct { const char* name; void (*edit)(TargetForm&); bool forSearch; int node; const char* msg; bool tcp; } cases[] = {
+    const char *lan = "tcp host 192.168.0.5 port 10003", *direct = "serial com /dev/ttyUSB0", *usb = "serial com /dev/ttyUSB1";
+    const struct { const char* name; void (*edit)(TargetForm&); bool forSearch; int node; const char* msg; const char* link; } cases[] = {
         // each edits a remote LAN form with every field set
-        {"direct ignores node", [](auto& f) { f.remote = false, f.node = "0"; }, false, 0, nullptr, false},
-        {"no direct port", [](auto& f) { f.remote = false, f.directPort = ""; }, false, -1, MSG_SELECT_TARGET, false},
-        {"remote, neither lan nor usb", [](auto& f) { f.lan = false; }, false, 0, nullptr, false},
-        {"usb before lan", [](auto& f) { f.usb = true; }, false, 7, nullptr, false},
-        {"no usb port", [](auto& f) { f.usb = true, f.gatewayPort = f.node = ""; }, false, -1, MSG_SELECT_TARGET, false},
-        {"blank address", [](auto& f) { f.address = "   ", f.port = ""; }, false, -1, MSG_LAN_NO_ADDRESS, true},
-        {"blank port", [](auto& f) { f.port = " \t", f.node = ""; }, false, -1, MSG_LAN_NO_PORT, true},
-        {"node 1", [](auto& f) { f.node = "1"; }, false, 1, nullptr, true},
-        {"node 254", [](auto& f) { f.node = " 254 "; }, false, 254, nullptr, true},
-        {"node 0", [](auto& f) { f.node = "0"; }, false, -1, MSG_BAD_NODE, true},
-        {"node 255", [](auto& f) { f.node = "255"; }, false, -1, MSG_BAD_NODE, true},
-        {"node empty", [](auto& f) { f.node = ""; }, false, -1, MSG_BAD_NODE, true},
-        {"search ignores node", [](auto& f) { f.node = ""; }, true, 0, nullptr, true},
-        {"usb search", [](auto& f) { f.lan = false, f.usb = true, f.node = "9"; }, true, 0, nullptr, false},
+        {"direct ignores node", [](auto& f) { f.remote = false, f.node = "0"; }, false, 0, nullptr, direct},
+        {"no direct port", [](auto& f) { f.remote = false, f.directPort = ""; }, false, -1, MSG_SELECT_TARGET, "serial"},
+        {"remote, neither lan nor usb", [](auto& f) { f.lan = false; }, false, 0, nullptr, direct},
+        {"usb before lan", [](auto& f) { f.usb = true; }, false, 7, nullptr, usb},
+        {"no usb port", [](auto& f) { f.usb = true, f.gatewayPort = f.node = ""; }, false, -1, MSG_SELECT_TARGET, "serial"},
+        {"usb, bad node", [](auto& f) { f.usb = true, f.node = "300"; }, false, -1, MSG_BAD_NODE, usb},
+        {"blank address", [](auto& f) { f.address = "   ", f.port = ""; }, false, -1, MSG_LAN_NO_ADDRESS, "tcp host "},
+        {"blank port", [](auto& f) { f.address = " h.x ", f.port = " \t", f.node = ""; }, false, -1, MSG_LAN_NO_PORT, "tcp host h.x port "},
+        {"node 1", [](auto& f) { f.node = "1", f.port = " 10003 "; }, false, 1, nullptr, lan},
+        {"node 254", [](auto& f) { f.node = " 254 "; }, false, 254, nullptr, lan},
+        {"node 0", [](auto& f) { f.node = "0"; }, false, -1, MSG_BAD_NODE, lan},
+        {"node 255", [](auto& f) { f.node = "255"; }, false, -1, MSG_BAD_NODE, lan},
+        {"node empty", [](auto& f) { f.node = ""; }, false, -1, MSG_BAD_NODE, lan},
+        {"search ignores node", [](auto& f) { f.node = ""; }, true, 0, nullptr, lan},
+        {"usb search", [](auto& f) { f.lan = false, f.usb = true, f.node = "9"; }, true, 0, nullptr, usb},
     };
     for (const auto& c : cases) {
         TargetForm f{true, true, false, "/dev/ttyUSB0", "/dev/ttyUSB1", "192.168.0.5", "10003", "7"};
         c.edit(f);
         const TargetResult r = CheckTarget(f, c.forSearch);
-        EXPECT_EQ(std::make_tuple(r.node, Msg(r.message), r.mode), std::make_tuple(c.node, Msg(c.msg), c.tcp ? LINK_TCP : LINK_SERIAL))
-            << c.name;
+        const std::string link = std::string(r.mode == LINK_TCP ? "tcp" : r.mode == LINK_SERIAL ? "serial" : "?") +
+                                 (r.setComPort ? " com " + r.comPort : "") + (r.setHost ? " host " + r.host : "") +
+                                 (r.setPort ? " port " + r.port : "");
+        EXPECT_EQ(std::make_tuple(r.node, Msg(r.message), link), std::make_tuple(c.node, Msg(c.msg), std::string(c.link))) << c.name;
     }
-}
-
-TEST(TargetCheck, FillsLinkFieldsAsItGoes) {
-    const TargetResult r = CheckTarget({true, true, false, "", "", "  host.example  ", "", ""}, false);
-    EXPECT_EQ(Msg(r.message), MSG_LAN_NO_PORT);
-    EXPECT_TRUE(r.setHost && !r.setComPort);
-    EXPECT_EQ(r.host, "host.example");  // trimmed, kept although the check failed
-    const TargetResult ru = CheckTarget({true, false, true, "", "/dev/pts/3", "", "", "300"}, false);
-    EXPECT_EQ(Msg(ru.message), MSG_BAD_NODE);
-    EXPECT_TRUE(ru.setComPort && ru.comPort == "/dev/pts/3");
 }
 
 TEST(TargetCheck, OpenFailureMessages) {
@@ -85,142 +80,125 @@ TEST(TargetCheck, OpenFailureMessages) {
     for (const auto& c : cases) EXPECT_EQ(OpenFailureMessage(c.mode, c.err, "/dev/ttyUSB0"), c.message) << c.err;
 }
 
+// The program's options, Qt's options and their values left to the toolkit
+// (--help, --version and the usage errors of the process are in the
+// command-line tests).
 TEST(CommandLine, OwnOptionsQtOptionsAndErrors) {
     using A = RzsetCommandLine::Action;
     const struct { std::vector<std::string> args; A action; std::string trace, error; } cases[] = {
         {{}, A::Run, "", ""},
-        {{"--help"}, A::Help, "", ""},
         {{"-h"}, A::Help, "", ""},
         {{"--trace", "t.log", "--version"}, A::Version, "t.log", ""},
-        {{"--trace", "t.log"}, A::Run, "t.log", ""},
         {{"--trace=/tmp/a b.log"}, A::Run, "/tmp/a b.log", ""},
-        {{"--trace"}, A::UsageError, "", "--trace needs a file"},
         {{"--trace="}, A::UsageError, "", "--trace needs a file"},
         {{"--trace", ""}, A::UsageError, "", "--trace needs a file"},
-        // Qt's own options and their values are the toolkit's.
-        {{"-platform", "offscreen", "--trace", "t.log"}, A::Run, "t.log", ""},
         {{"--style", "fusion", "-reverse", "-style=windows"}, A::Run, "", ""},
         {{"-platform"}, A::UsageError, "", "-platform needs a value"},
-        {{"--bogus"}, A::UsageError, "", "unknown option --bogus"},
         {{"-x", "--help"}, A::UsageError, "", "unknown option -x"},
-        {{"file.krz"}, A::UsageError, "", "unexpected argument file.krz"},
         {{"-"}, A::UsageError, "", "unexpected argument -"},
     };
     for (const auto& c : cases) {
         const RzsetCommandLine cl = ParseRzsetCommandLine(c.args);
-        const std::string name = c.args.empty() ? "(none)" : c.args[0];
-        EXPECT_EQ(std::make_tuple(cl.action, cl.error), std::make_tuple(c.action, c.error)) << name;
-        if (c.action != A::UsageError) {
-            EXPECT_EQ(cl.tracePath, c.trace) << name;
-        }
+        EXPECT_EQ(std::make_tuple(cl.action, cl.tracePath, cl.error), std::make_tuple(c.action, c.trace, c.error))
+            << (c.args.empty() ? "(none)" : c.args[0]);
     }
 }
 
-TEST(MainReply, IdentityRepliesByLength) {
-    const struct { std::string reply; MainReply::Kind kind; bool counts, parsed; int code, ext; std::uint32_t uid; } cases[] = {
-        {Bytes("md!."), MainReply::ModelCode, true, true, 14, 0, 0},  // L 5
-        {Bytes("md!/("), MainReply::ModelCode, true, true, 15, 8, 0},  // L 6, code 15 takes ext
-        {Bytes("md!#("), MainReply::ModelCode, true, true, 3, 0, 0},  // ext only for 15
-        {Bytes("md!/"), MainReply::ModelCode, true, true, 15, 0, 0},  // L 5 with 15: ext 0
-        {Bytes("md!"), MainReply::ModelCode, true, false, 0, 0, 0},  // too short: counts, not parsed
-        {Bytes("md!#(("), MainReply::ModelCode, true, false, 0, 0, 0},  // too long
-        {Bytes("gs00A1BEEF"), MainReply::UnitId, true, true, 0, 0, 0x00A1BEEF},
-        {Bytes("gs00A1BEE"), MainReply::UnitId, true, false, 0, 0, 0},
-        {Bytes("xx"), MainReply::Other, false, false, 0, 0, 0},
-        {std::string("md"), MainReply::Ignored, false, false, 0, 0, 0},  // L < 3
+// What the handler takes from each reply, by kind and length: the model
+// code and extension of "md" ("ext" only for code 15), the unit ID of "gs",
+// and the row texts of an "sn" (an ID only below code 13, an extension byte
+// only at lengths 8 and 10).
+TEST(MainReply, KindsLengthsAndRowTexts) {
+    using K = MainReply::Kind;
+    auto taken = [](const MainReply& r) -> std::string {  // "": not parsed
+        if (!r.parsed) return "";
+        if (r.kind != K::Node) return std::to_string(r.modelCode) + "/" + std::to_string(r.modelExt) + "/" + std::to_string(r.uid);
+        const NodeRowTexts t = FormatNodeRow(r.node);
+        return t.node + "|" + t.model + "|" + t.id + "|" + t.rssi;
+    };
+    const struct { std::string reply; K kind; bool counts; const char* taken; } cases[] = {
+        {Bytes("md!."), K::ModelCode, true, "14/0/0"},       // L 5
+        {Bytes("md!/("), K::ModelCode, true, "15/8/0"},      // L 6, code 15 takes ext
+        {Bytes("md!#("), K::ModelCode, true, "3/0/0"},       // ext only for 15
+        {Bytes("md!/"), K::ModelCode, true, "15/0/0"},       // L 5 with 15: ext 0
+        {Bytes("md!"), K::ModelCode, true, ""},              // too short: counts, not parsed
+        {Bytes("md!#(("), K::ModelCode, true, ""},           // too long
+        {Bytes("gs00A1BEEF"), K::UnitId, true, "0/0/10600175"},
+        {Bytes("gs00A1BEE"), K::UnitId, true, ""},
+        {Bytes("xx"), K::Other, false, ""},
+        {std::string("md"), K::Ignored, false, ""},          // L < 3
+        {Bytes("sn05.!B5"), K::Node, true, "5|TQ-110-RZ|1|-75 dBm"},
+        {Bytes("sn05.!NN"), K::Node, true, "5|TQ-110-RZ|1|"},
+        {Bytes("sn0A-#"), K::Node, true, "10|TQ-130-RZ|2|"},            // L 7: no signal field
+        {Bytes("snFE./!C4"), K::Node, true, "254|VM-310-RZ||-60 dBm"},  // L 10, code 15 ext 1
+        {Bytes("snFE./\""), K::Node, true, "254|VM-320-RZ||"},          // L 8, code 15 ext 2
+        {Bytes("snFE./"), K::Node, true, "254|(EX0)||"},                // L 7: no extension byte
+        {Bytes("snFE./C4"), K::Node, true, "254|(EX0)||-60 dBm"},       // L 9: signal, no extension
+        {Bytes("sn03.-A8"), K::Node, true, "3|RG_U||-88 dBm"},          // gateway: no ID
+        {Bytes("sn05"), K::Node, true, ""},                             // L 5: counts, not parsed
+        {Bytes("sn05.!B5xx"), K::Node, true, ""},                       // L 11
     };
     for (const auto& c : cases) {
-        const MainReply r = ParseMainReply(U(c.reply), L(c.reply));
-        EXPECT_EQ(std::make_tuple(r.kind, r.counts, r.parsed), std::make_tuple(c.kind, c.counts, c.parsed)) << c.reply;
-        if (c.parsed) {
-            EXPECT_EQ(std::make_tuple(r.modelCode, r.modelExt, r.uid), std::make_tuple(c.code, c.ext, c.uid)) << c.reply;
-        }
+        const MainReply r = Parse(c.reply);
+        EXPECT_EQ(std::make_tuple(r.kind, r.counts, taken(r)), std::make_tuple(c.kind, c.counts, std::string(c.taken))) << c.reply;
     }
 }
 
-TEST(NodeAnswer, LayoutAndRowTexts) {
-    const struct { std::string reply; const char *node, *model, *id, *rssi; } cases[] = {  // node "": not parsed
-        {Bytes("sn05.!B5"), "5", "TQ-110-RZ", "1", "-75 dBm"},
-        {Bytes("sn05.!NN"), "5", "TQ-110-RZ", "1", ""},
-        {Bytes("sn0A-#"), "10", "TQ-130-RZ", "2", ""},           // L 7: no signal field
-        {Bytes("snFE./!C4"), "254", "VM-310-RZ", "", "-60 dBm"},  // L 10, code 15 ext 1
-        {Bytes("snFE./\""), "254", "VM-320-RZ", "", ""},         // L 8, code 15 ext 2
-        {Bytes("snFE./"), "254", "(EX0)", "", ""},                // L 7: no extension byte
-        {Bytes("snFE./C4"), "254", "(EX0)", "", "-60 dBm"},       // L 9: signal, no extension
-        {Bytes("sn03.-A8"), "3", "RG_U", "", "-88 dBm"},          // gateway: no ID
-        {Bytes("sn05"), "", "", "", ""},                          // L 5
-        {Bytes("sn05.!B5xx"), "", "", "", ""},                    // L 11
-    };
-    for (const auto& c : cases) {
-        const MainReply mr = ParseMainReply(U(c.reply), L(c.reply));
-        EXPECT_TRUE(mr.counts) << "an sn of any length counts as an answer";
-        const NodeRowTexts t = mr.parsed ? FormatNodeRow(mr.node) : NodeRowTexts{};
-        EXPECT_EQ(t.node + "|" + t.model + "|" + t.id + "|" + t.rssi,
-                  std::string(c.node) + "|" + c.model + "|" + c.id + "|" + c.rssi);
-    }
-}
-
-TEST(SearchStatus, DotsGrowToTwentyThenWrap) {
+// The search's dots grow to twenty, then start again; the version text has a
+// fourth digit only when there is one.
+TEST(Texts, SearchStatusAndVersion) {
     int dots = 1;
     for (int tick = 1; tick < 20; ++tick) dots = NextSearchDots(dots);
     EXPECT_EQ(dots, 20);
     EXPECT_EQ(NextSearchDots(dots), 1);
     EXPECT_EQ(SearchStatusText(2), "デバイスを検索しています . .\n発見したデバイスはリストに順次追加されます。");
+    EXPECT_EQ(FormatVersionText(1, 0, 3, 0) + " " + FormatVersionText(1, 2, 3, 4), "Version 1.03 Version 1.234");
 }
 
-TEST(PortNames, WindowsFriendlyNames) {
-    const struct { const char* name; int number; } cases[] = {  // -1: rejected
-        {"USB Serial Device (COM3)", 3}, {"Bluetooth Link (COM12)", 12}, {"Odd (COMx)", -1},
-        {"Odd (COM3", -1},               {"Empty (COM)", 0},             {"Modem (COM7) on card", 7},
-        {"Printer (LPT1)", -1},          {"lower (com4)", -1},           {"Trailing (COM5x)", 5},
+// The table from an inventory (the Windows rule keeps "(COMn)" names only,
+// Linux items are taken as they are) and the rows a refresh selects: the
+// first, the first USB entry, else each remembered port still present (the
+// gateway's only when the direct list had a selection).
+TEST(PortTableTest, EntriesAndSelection) {
+    std::vector<PortItem> names;
+    for (const char* n : {"USB Serial Device (COM3)", "Bluetooth Link (COM12)", "Odd (COMx)", "Odd (COM3", "Empty (COM)",
+                          "Modem (COM7) on card", "Printer (LPT1)", "lower (com4)", "Trailing (COM5x)"})
+        names.emplace_back(n, "");
+    const std::vector<PortItem> plain = {{"Communications Port (COM1)", ""}, {"Bluetooth Link (COM12)", ""}, {"Modem (COM4)", ""}};
+    const std::vector<PortItem> usb = {{"Communications Port (COM1)", ""}, {"USB Serial Device (COM3)", ""}, {"Other USB Port (COM9)", ""}};
+    const char *plainIds = R"(\\.\COM1 \\.\COM12 \\.\COM4)", *usbIds = R"(\\.\COM1 \\.\COM3 \\.\COM9)";
+    const struct { const char* name; std::vector<PortItem> items; bool windows; const char *direct, *gateway, *ids; int d, g; } cases[] = {
+        {"windows names", names, true, "", "", R"(\\.\COM3 \\.\COM12 \\.\COM0 \\.\COM7 \\.\COM5)", 0, 0},
+        {"linux items", {{"a (ttyS0)", "/dev/ttyS0"}, {"b (COM3)", "/dev/b"}}, false, "", "", "/dev/ttyS0 /dev/b", 0, 0},
+        {"first entry", plain, true, "", "", plainIds, 0, 0},
+        {"USB overrides remembered", usb, true, R"(\\.\COM1)", R"(\\.\COM1)", usbIds, 1, 1},
+        {"both kept", plain, true, R"(\\.\COM12)", R"(\\.\COM4)", plainIds, 1, 2},
+        {"direct gone keeps first", plain, true, R"(\\.\COM99)", R"(\\.\COM12)", plainIds, 0, 1},
+        {"no direct selection: gateway ignored", plain, true, "", R"(\\.\COM12)", plainIds, 0, 0},
+        {"no ports", {}, true, "x", "y", "", -1, -1},
     };
     for (const auto& c : cases) {
         PortTable table;
-        EXPECT_EQ(table.AddPortFromFriendlyName(c.name), c.number >= 0) << c.name;
-        ASSERT_EQ(table.Count(), c.number >= 0 ? 1 : 0) << c.name;
-        if (c.number >= 0) {
-            EXPECT_EQ(table.Entries()[0].identity, "\\\\.\\COM" + std::to_string(c.number)) << c.name;
-        }
+        FillPortTable(&table, c.items, c.windows);
+        std::string ids;
+        for (const PortEntry& e : table.Entries()) ids += (ids.empty() ? "" : " ") + e.identity;
+        const PortSelection s = ChoosePortSelection(table, c.direct, c.gateway);
+        EXPECT_EQ(std::make_tuple(ids, s.direct, s.gateway), std::make_tuple(std::string(c.ids), c.d, c.g)) << c.name;
     }
 }
 
-TEST(PortNames, ExtraPortsFromEnvironmentText) {
-    const std::vector<PortItem> items = ParseExtraPorts("/tmp/rzsim/ttyRZ0::/dev/pts/7:");
-    EXPECT_EQ(items, (std::vector<PortItem>{{"Virtual Serial Port (ttyRZ0)", "/tmp/rzsim/ttyRZ0"},
-                                            {"Virtual Serial Port (7)", "/dev/pts/7"}}));
-    EXPECT_TRUE(ParseExtraPorts("").empty());
-}
-
-TEST(PortTableTest, HoldsAtMost256Entries) {
+// At most 256 entries; a refill starts afresh; the environment's extra ports.
+TEST(PortTableTest, CapacityAndExtraPorts) {
     std::vector<PortItem> items;
     for (int i = 0; i < 300; ++i) items.emplace_back("Port (COM" + std::to_string(i) + ")", "x");
     PortTable table;
     FillPortTable(&table, items, true);
     EXPECT_EQ(table.Count(), PORT_TABLE_SIZE);
     EXPECT_EQ(table.Entries().back().comNumber, 255);
-    FillPortTable(&table, {{"a (ttyS0)", "/dev/ttyS0"}}, false);
-    ASSERT_EQ(table.Count(), 1);
-    EXPECT_EQ(table.Entries()[0].identity, "/dev/ttyS0");
-}
-
-TEST(PortSelectionTest, PreselectionAndRefreshRules) {
-    const std::vector<PortItem> plain = {{"Communications Port (COM1)", ""}, {"Bluetooth Link (COM12)", ""},
-                                         {"Modem (COM4)", ""}};
-    const std::vector<PortItem> withUsb = {{"Communications Port (COM1)", ""}, {"USB Serial Device (COM3)", ""},
-                                           {"Other USB Port (COM9)", ""}};
-    const struct { const char* name; const std::vector<PortItem>* items; const char *direct, *gateway; int d, g; } cases[] = {
-        {"first entry", &plain, "", "", 0, 0},
-        {"USB overrides remembered", &withUsb, "\\\\.\\COM1", "\\\\.\\COM1", 1, 1},
-        {"both kept", &plain, "\\\\.\\COM12", "\\\\.\\COM4", 1, 2},
-        {"direct gone keeps first", &plain, "\\\\.\\COM99", "\\\\.\\COM12", 0, 1},
-        {"no direct selection: gateway ignored", &plain, "", "\\\\.\\COM12", 0, 0},
-    };
-    for (const auto& c : cases) {
-        PortTable table;
-        FillPortTable(&table, *c.items, true);
-        const PortSelection s = ChoosePortSelection(table, c.direct, c.gateway);
-        EXPECT_EQ(std::make_pair(s.direct, s.gateway), std::make_pair(c.d, c.g)) << c.name;
-    }
-    const PortSelection none = ChoosePortSelection(PortTable{}, "x", "y");
-    EXPECT_EQ(std::make_pair(none.direct, none.gateway), std::make_pair(-1, -1));
+    items = ParseExtraPorts("/tmp/rzsim/ttyRZ0::/dev/pts/7:");
+    EXPECT_EQ(items, (std::vector<PortItem>{{"Virtual Serial Port (ttyRZ0)", "/tmp/rzsim/ttyRZ0"}, {"Virtual Serial Port (7)", "/dev/pts/7"}}));
+    FillPortTable(&table, items, false);
+    ASSERT_EQ(table.Count(), 2);
+    EXPECT_EQ(table.Entries()[1].identity, "/dev/pts/7");
+    EXPECT_TRUE(ParseExtraPorts("").empty());
 }

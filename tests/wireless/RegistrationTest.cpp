@@ -5,22 +5,21 @@
 
 #include <atomic>
 #include <chrono>
+#include <future>
 #include <thread>
 
 namespace {
 
 TEST(RegistrationPoller, FailedSendEndsThePolling) {
     theLink.Close();  // not open: every send fails
-    std::atomic<int> reported{-1};
+    std::promise<int> outcome;
+    std::future<int> reported = outcome.get_future();
     CRegistrationPoller poller(10);
-    poller.Start([&](int s) { reported = s; });
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    while (reported.load() == -1 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    EXPECT_EQ(reported.load(), WAIT_ENDED);
-    EXPECT_EQ(poller.State(), WAIT_ENDED);
-    EXPECT_EQ(poller.Polls(), 1);
+    poller.Start([&](int s) { outcome.set_value(s); });
+    ASSERT_EQ(reported.wait_for(std::chrono::seconds(2)), std::future_status::ready);
+    EXPECT_EQ(reported.get(), WAIT_ENDED);
     poller.Finish();
+    EXPECT_EQ(poller.Polls(), 1);
     EXPECT_EQ(theLink.m_nPending.load(), 0);
 }
 
