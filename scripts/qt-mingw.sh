@@ -34,20 +34,10 @@ host_qt_version() {
   dpkg-query -W -f='${Version}' qt6-base-dev 2>/dev/null || true
 }
 
+# The Linux build's packages (the host Qt among them) and the cross tools.
 install_tools() {
-  local pkgs=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-              mingw-w64-x86-64-dev dpkg-dev xz-utils perl cmake ninja-build
-              qt6-base-dev qt6-base-dev-tools)
-  local missing=() p
-  for p in "${pkgs[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-  done
-  if [ ${#missing[@]} -gt 0 ]; then
-    local sudo=""
-    [ "$(id -u)" -ne 0 ] && sudo=sudo
-    $sudo apt-get update
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
-  fi
+  bash "$REPO/scripts/deps.sh" g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix \
+    binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev dpkg-dev xz-utils perl
 }
 
 VERSION=$(host_qt_version)

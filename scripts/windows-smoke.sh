@@ -19,13 +19,7 @@ VERSION=$(sed -nE 's/^project\(rzset VERSION ([0-9.]+).*/\1/p' CMakeLists.txt)
 SETUP=$BUILD_DIR/rzset-$VERSION-setup.exe
 [ -f "$SETUP" ] || { echo "windows-smoke: $SETUP is missing (scripts/windows.sh with the Qt cache makes it)" >&2; exit 1; }
 
-missing=()
-for p in xvfb xauth xdotool x11-apps netpbm wine wine64 fonts-ipafont-gothic; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+bash scripts/deps.sh xdotool x11-apps netpbm wine wine64
 cmake --build "$LINUX_BUILD" --target rzsim >/dev/null
 
 OUT=$BUILD_DIR/smoke

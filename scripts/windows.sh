@@ -32,22 +32,11 @@ VERSION=$(sed -nE 's/^project\(rzset VERSION ([0-9.]+).*/\1/p' CMakeLists.txt)
 
 step() { echo "== windows: $*"; }
 
-install_packages() {
-  local missing=() p
-  for p in "$@"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-  done
-  if [ ${#missing[@]} -gt 0 ]; then
-    local sudo=""
-    [ "$(id -u)" -ne 0 ] && sudo=sudo
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-  fi
-}
-
 step "tools"
-install_packages g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
-  mingw-w64-x86-64-dev wine wine64 googletest cmake ninja-build zip python3
+# The Linux build's packages too: the cross build takes the host's code
+# generators, nlohmann-json headers and GoogleTest sources.
+bash scripts/deps.sh g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
+  mingw-w64-x86-64-dev wine wine64 zip python3
 
 # ---------------------------------------------------------------- Qt cache
 QT_PREFIX=""
@@ -57,7 +46,7 @@ if [ "$WITH_QT" = 1 ] && ! bash scripts/qt-mingw.sh --prefix >/dev/null; then
 fi
 if prefix=$(bash scripts/qt-mingw.sh --prefix); then
   QT_PREFIX=$prefix
-  install_packages nsis
+  bash scripts/deps.sh nsis
   step "Qt for Windows: $QT_PREFIX"
 else
   step "no Qt for Windows cache ($prefix): rzset.exe is not built (scripts/windows.sh --with-qt builds it)"
