@@ -9,6 +9,9 @@
 #include <cstdio>
 #include <cstring>
 
+// The file's key and IV are handed to the cipher as they are.
+static_assert(GROUP_FILE_KEY_SIZE == AES_CBC_KEY_SIZE && GROUP_FILE_IV_SIZE == AES_CBC_BLOCK_SIZE);
+
 namespace {
 
 std::atomic<CGroupFileCipher*> g_cipher{nullptr};
@@ -102,7 +105,7 @@ CGroupFileCipher::~CGroupFileCipher() {
 int CGroupFileCipher::EncryptBlock(const unsigned char* in, int len, unsigned char* out, int outCapacity) {
     if (!m_ctx || (!in && len > 0) || !out || len < 0) return 0;
     // PKCS#7 adds up to one block, plus the zero byte after the ciphertext.
-    if (outCapacity < len + 16 + 1) return 0;
+    if (outCapacity < len + AES_CBC_BLOCK_SIZE + 1) return 0;
     std::lock_guard<std::mutex> lock(m_mutex);
     const int n = AesCbcEncrypt(m_ctx, m_key, m_iv, in, len, out);
     if (n <= 0) return 0;
@@ -114,7 +117,7 @@ int CGroupFileCipher::DecryptBlock(const unsigned char* in, int len, unsigned ch
     if (!m_ctx || !in || !out || len <= 0) return 0;
     // The plaintext is never longer than the input, but the cipher may use
     // one block more of the buffer while it works.
-    if (outCapacity < len + 16) return 0;
+    if (outCapacity < len + AES_CBC_BLOCK_SIZE) return 0;
     std::lock_guard<std::mutex> lock(m_mutex);
     const int n = AesCbcDecrypt(m_ctx, m_key, m_iv, in, len, out);
     return n > 0 ? n : 0;
