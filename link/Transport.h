@@ -41,8 +41,9 @@ public:
 
 // Opens a serial device exclusively in raw 8-bit mode (no echo, no line
 // discipline, no flow control). nullptr on failure with *err = errno; a path
-// that is not a character device fails with ENOTTY, untouched. On Windows
-// *err is the last-error number, and "COM5" names \\.\COM5.
+// that is not a character device fails with ENOTTY, untouched, and a port
+// this user may not open with LINK_E_NO_PERMISSION. On Windows *err is the
+// last-error number, and "COM5" names \\.\COM5.
 std::unique_ptr<ILinkTransport> OpenSerialTransport(const std::string& path, int* err);
 
 // Resolves host:port (IPv4) and connects within LINK_CONNECT_TIMEOUT_MS.

@@ -6,8 +6,6 @@
 #error "RZ_VERSION_TEXT comes from the project's version (tools/cli/CMakeLists.txt)"
 #endif
 
-const char* ProgramVersion() { return RZ_VERSION_TEXT; }
-
 std::string VersionText(const char* program) { return std::string(program) + " " + RZ_VERSION_TEXT + "\n"; }
 
 int ReportUsageError(std::ostream& err, const char* program, const std::string& why, const char* usage) {

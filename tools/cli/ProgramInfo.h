@@ -10,10 +10,8 @@
 
 constexpr int EXIT_USAGE_ERROR = 2;
 
-// The version of the programs and of the package ("1.0.3.0").
-const char* ProgramVersion();
-
-// What --version prints: "rzctl 1.0.3.0" and a line end.
+// What --version prints: "rzctl 1.0.3.0" (the version of the programs and
+// of the package) and a line end.
 std::string VersionText(const char* program);
 
 // Prints "program: why" (when why is not empty) and the usage to err and

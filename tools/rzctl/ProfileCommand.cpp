@@ -1,5 +1,6 @@
 #include "tools/rzctl/ProfileCommand.h"
 
+#include "iounit/IoUnitCodec.h"
 #include "iounit/IoUnitCore.h"
 #include "iounit/IoUnitProfile.h"
 #include "link/Catalogue.h"
@@ -30,12 +31,6 @@ struct ProfileKind {
     std::vector<std::string> (*writeCommands)(int model);
     bool resetAfterWrite;  // an I/O unit restarts with "RSET/"
 };
-
-std::string Terminated(const char* text) {
-    std::string c = text;
-    c.push_back(static_cast<char>(REPLY_TERMINATOR));
-    return c;
-}
 
 const ProfileKind kGateway = {
     &GatewayReplyHandler,
@@ -309,7 +304,7 @@ int RunProfileWrite(const ProfileJson& doc, const ProfileModel& model, bool veri
     // Every command was answered: the unit restarts with what it took, as
     // after its window's write, whatever the read-back found.
     if (t.kind->resetAfterWrite && !IsLinkLostError(theLink.LostError())) {
-        const std::string reset = Terminated("RSET/");
+        const std::string reset = BuildResetCommand();
         if (theLink.SendCommand(reset.c_str()) != 0) {
             const int status = StepFailed(theLink.m_nError.load(), "RSET", err);
             if (result == CTL_EXIT_OK) result = status;

@@ -20,10 +20,6 @@
 
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitNoAnswer = 1;
-constexpr int kExitUsage = 2;
-
 int Usage(const std::string& why) { return ReportUsageError(std::cerr, "rzctl", why, rzctl::kUsage); }
 
 bool ParseInt(const std::string& text, int low, int high, int* out) {
@@ -71,7 +67,7 @@ int RawHandler(void*, const unsigned char* reply, int len) {
 
 int ConnectionError(const char* what, int error) {
     std::cerr << "rzctl: " << what << ": error " << error << "\n";
-    return kExitUsage;
+    return CTL_EXIT_USAGE;
 }
 
 // Waits the given seconds while the handlers print what arrives; a lost
@@ -90,7 +86,7 @@ int ListenFor(int seconds) {
 int NoAnswer(int error, const std::string& what) {
     if (IsLinkLostError(error)) return ConnectionError("connection lost", error);
     std::cerr << "rzctl: " << what << "\n";
-    return kExitNoAnswer;
+    return CTL_EXIT_NO_ANSWER;
 }
 
 }  // namespace
@@ -113,11 +109,11 @@ int main(int argc, char** argv) {
         const bool hasValue = i + 1 < args.size();
         if (a == "--help") {
             std::cout << rzctl::kUsage << "\n" << rzctl::kHelp;
-            return kExitOk;
+            return CTL_EXIT_OK;
         }
         if (a == "--version") {
             std::cout << VersionText("rzctl");
-            return kExitOk;
+            return CTL_EXIT_OK;
         }
         if (a == "--tcp" && hasValue) {
             std::string target = args[++i];
@@ -211,12 +207,12 @@ int main(int argc, char** argv) {
         if (theLink.m_nMode == LINK_SERIAL && error == LINK_E_NO_PERMISSION) {
             std::cerr << "rzctl: cannot open " << theLink.m_strComPort
                       << ": permission denied (add the user to the dialout group and log in again)\n";
-            return kExitUsage;
+            return CTL_EXIT_USAGE;
         }
         return ConnectionError("cannot connect", error);
     }
 
-    int result = kExitOk;
+    int result = CTL_EXIT_OK;
     const std::string noAnswer = "no answer within " + std::to_string(timeoutSec) + " s";
     if (command == "identify") {
         theLink.m_nNode = node;
@@ -228,7 +224,7 @@ int main(int argc, char** argv) {
             std::lock_guard<std::mutex> lock(g_outMutex);
             if (!g_identity.haveModel || !g_identity.haveUid) {
                 std::cerr << "rzctl: the device's identification could not be read\n";
-                result = kExitNoAnswer;
+                result = CTL_EXIT_NO_ANSWER;
             } else {
                 std::cout << FormatIdentity(g_identity) << std::flush;
             }

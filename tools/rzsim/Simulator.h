@@ -112,7 +112,7 @@ bool ParseScenario(const std::string& text, Scenario* out, std::string* error);
 
 // The default scenario: an attached LAN gateway (model 14) with nodes
 // 1 (TQ-130-RZ), 2 (VM-310-RZ), 3 (RG_U), 4 (TQ-110-RZ), 5 (TQ-120-RZ),
-// 6 (TQ-140-RZ) and 7 (TQ-160-RZ).
+// 6 (TQ-140-RZ), 7 (TQ-160-RZ) and 8 (TQ-150-RZ).
 Scenario DefaultScenario();
 
 class Simulator {
