@@ -328,9 +328,9 @@ void CSettingsFrame::SetFormEnabled(bool enabled) {
     for (QObject* o : children()) {
         if (auto* w = qobject_cast<QWidget*>(o); w && !w->isWindow()) w->setEnabled(enabled);
     }
-    // The accessible name follows the caption.
     m_pSaveProfile->setEnabled(enabled);
     m_pLoadProfile->setEnabled(enabled);
+    // The accessible name follows the caption.
     const QString caption = QString::fromUtf8(enabled ? TXT_OK : TXT_ABORT);
     m_pOk->setText(caption);
     m_pOk->setAccessibleName(caption);
