@@ -1,8 +1,6 @@
 #include "app/SearchNode.h"
 
 #include "forms/AppTexts.h"
-#include "forms/CommonTexts.h"
-#include "forms/UiThread.h"
 #include "link/DeviceLink.h"
 #include "ui_SearchNode.h"
 

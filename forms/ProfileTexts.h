@@ -26,7 +26,6 @@ inline constexpr const char* FMT_FIELD_RANGE = "%lld-%lldの範囲で指定し�
 inline constexpr const char* FMT_FIELD_CHOICE = "次のいずれかで指定してください: %s";
 inline constexpr const char* MSG_FIELD_HEX2 = "2桁までの16進数で指定してください。";
 inline constexpr const char* MSG_FIELD_HEX2_OR_EMPTY = "2桁までの16進数、または空の文字列で指定してください。";
-inline constexpr const char* MSG_FIELD_ADDRESS = "ネットワークアドレスの指定エラーです。";
 inline constexpr const char* FMT_FIELD_VALUE_RANGE = "%s - %s の範囲で指定してください。";
 
 // ---- the settings windows ----

@@ -6,11 +6,13 @@
 #include <QMessageBox>
 #include <QThread>
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 namespace {
 
@@ -95,6 +97,14 @@ GuiQueueDrainer* Drainer() {
 Q_COREAPP_STARTUP_FUNCTION(CreateDrainer)
 
 void ServeGuiCalls() { DrainGuiQueue(); }
+
+void ServeGuiUntil(const std::function<bool()>& done) {
+    while (!done()) {
+        ServeGuiCalls();
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+}
 
 void RunOnGui(std::function<void()> fn) {
     // The request is posted under the queue's mutex too: the toolkit's own

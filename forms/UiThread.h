@@ -33,6 +33,11 @@ bool IsGuiThread();
 // posted events.
 void ServeGuiCalls();
 
+// GUI thread: serves the queued calls (ServeGuiCalls) and the toolkit's
+// events until done() is true, giving the processor back between two looks.
+// For a GUI thread that waits for a worker which may itself wait for the GUI.
+void ServeGuiUntil(const std::function<bool()>& done);
+
 // A modal message box with an OK button and the program title as caption,
 // owned by owner (may be null). Callable from any thread except the receive
 // thread; returns when the operator has closed it.

@@ -275,6 +275,11 @@ bool ProfileReader::Finish() {
     return true;
 }
 
+ProfileJson ChoiceValue(const char* const* items, int count, int index) {
+    if (index < 0 || index >= count) return nullptr;
+    return items[index];
+}
+
 // ---------------------------------------------------------------- comparison
 
 namespace {

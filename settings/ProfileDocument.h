@@ -96,6 +96,10 @@ private:
     std::vector<std::string> m_read;
 };
 
+// What ProfileReader::Choice reads: a list's text at index, or null for
+// NO_CHOICE / outside the list.
+ProfileJson ChoiceValue(const char* const* items, int count, int index);
+
 // One field that differs between two profiles, with both values as JSON
 // text ("(none)" where a profile lacks the field).
 struct ProfileDifference {

@@ -36,11 +36,6 @@ bool HexField(ProfileReader& r, const char* key, bool allowEmpty, std::string* o
 
 }  // namespace
 
-ProfileJson ChoiceValue(const char* const* items, int count, int index) {
-    if (index < 0 || index >= count) return nullptr;
-    return items[index];
-}
-
 // ---------------------------------------------------------------- gateway
 
 ProfileJson GatewayProfileSettings(const RelaySettings& rs) {

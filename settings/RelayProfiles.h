@@ -26,6 +26,3 @@ bool GatewayFormFromProfile(const ProfileJson& settings, GatewayFormValues* form
 
 ProfileJson SerialProfileSettings(const RelaySettings& rs);
 bool SerialFormFromProfile(const ProfileJson& settings, SerialFormValues* form, ProfileError* error);
-
-// A list's text at index, or null for NO_CHOICE / outside the list.
-ProfileJson ChoiceValue(const char* const* items, int count, int index);

@@ -10,9 +10,6 @@
 #include "link/Catalogue.h"
 #include "ui_SetPirno.h"
 
-#include <QCoreApplication>
-
-#include <chrono>
 #include <thread>
 
 CSetPirno::CSetPirno(QWidget* parent) : CSettingsFrame(parent), m_ui(std::make_unique<Ui::CSetPirnoForm>()) {
@@ -128,13 +125,8 @@ bool CSetPirno::FetchChannels(AiChannelSettings (&out)[AI_CHANNEL_COUNT]) {
         result = SendAndWaitEach(commands, nullptr, nullptr);
         done = true;
     });
-    // The GUI thread never waits on the link: it keeps serving events (and
-    // gives the processor back between two looks).
-    while (!done.load()) {
-        ServeGuiCalls();
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
+    // The GUI thread never waits on the link: it keeps serving events.
+    ServeGuiUntil([&done] { return done.load(); });
     worker.join();
     setEnabled(true);
     for (int c = 0; c < AI_CHANNEL_COUNT; ++c) out[c] = TheAnalogInputSettings().m_aChannel[c];

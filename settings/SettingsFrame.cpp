@@ -19,15 +19,12 @@
 #include <QPushButton>
 #include <QThread>
 
-#include <chrono>
-
 namespace {
 bool IsEnterKey(QEvent* event) {
     if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride) return false;
     int key = static_cast<QKeyEvent*>(event)->key();
     return key == Qt::Key_Return || key == Qt::Key_Enter;
 }
-void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 }  // namespace
 
 CSettingsFrame::CSettingsFrame(QWidget* parent) : QDialog(parent) {}
@@ -126,11 +123,7 @@ void CSettingsFrame::JoinWorker() {
     // The worker may be waiting for the GUI thread (a message, a form read):
     // keep serving its calls and the events until it has ended, then join.
     // The calls are served directly too, as this may run inside one of them.
-    while (m_bThreadActive.load()) {
-        ServeGuiCalls();
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
-        SleepMs(2);
-    }
+    ServeGuiUntil([this] { return !m_bThreadActive.load(); });
     if (m_worker.joinable()) m_worker.join();
 }
 
@@ -335,9 +328,9 @@ void CSettingsFrame::SetFormEnabled(bool enabled) {
     for (QObject* o : children()) {
         if (auto* w = qobject_cast<QWidget*>(o); w && !w->isWindow()) w->setEnabled(enabled);
     }
-    // The accessible name follows the caption.
     m_pSaveProfile->setEnabled(enabled);
     m_pLoadProfile->setEnabled(enabled);
+    // The accessible name follows the caption.
     const QString caption = QString::fromUtf8(enabled ? TXT_OK : TXT_ABORT);
     m_pOk->setText(caption);
     m_pOk->setAccessibleName(caption);
