@@ -160,10 +160,10 @@ std::vector<std::string> AnalogInputWriteCommands(const AnalogInputSettings& s) 
     return {BuildNotifyCommand(NotifyParamsOf(s)), BuildSleepCommand(SleepParamsOf(s))};
 }
 
-int ReadAnalogInput() { return SendAndWaitAll(AnalogInputReadCommands(), nullptr, nullptr); }
+int ReadAnalogInput() { return SendAndWaitEach(AnalogInputReadCommands(), nullptr, nullptr); }
 
 int WriteAnalogInput(const AnalogInputSettings& s, const SendFailedFn& onSendFailed, StepFailure* failure) {
-    return SendAndWaitAll(AnalogInputWriteCommands(s), onSendFailed, failure);
+    return SendAndWaitEach(AnalogInputWriteCommands(s), onSendFailed, failure);
 }
 
 std::string ChannelFetchCommand(const char* mnemonic, int channel) {

@@ -136,9 +136,9 @@ std::vector<std::string> AnalogOutputWriteCommands(const AoChannelSettings (&s)[
     return commands;
 }
 
-int ReadAnalogOutputs(int count) { return SendAndWaitAll(AnalogOutputReadCommands(count), nullptr, nullptr); }
+int ReadAnalogOutputs(int count) { return SendAndWaitEach(AnalogOutputReadCommands(count), nullptr, nullptr); }
 
 int WriteAnalogOutputs(const AoChannelSettings (&s)[ANALOG_OUTPUT_MAX], int count, const SendFailedFn& onSendFailed,
                        StepFailure* failure) {
-    return SendAndWaitAll(AnalogOutputWriteCommands(s, count), onSendFailed, failure);
+    return SendAndWaitEach(AnalogOutputWriteCommands(s, count), onSendFailed, failure);
 }
