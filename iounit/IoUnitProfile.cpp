@@ -44,28 +44,53 @@ double Rounded(double value, int d) {
     return ec == std::errc() ? Parse(buf, end) : value;
 }
 
+// ---- notification and sleep fields (both input pages) ----
+
+ProfileJson NotifySettings(const NotifyFormValues& n, ProfileJson s) {
+    for (int i = 0; i < DEST_NODE_COUNT; ++i) s[Numbered("destNode", i + 1)] = ReadNumericField(n.destNode[i], -1, false);
+    s["retryCount"] = ReadNumericField(n.retryCount, 1, false);
+    s["notifyInterval"] = Choice(NOTIFY_INTERVALS, NOTIFY_INTERVAL_COUNT, n.notifyInterval);
+    return s;
+}
+
+ProfileJson SleepSettings(const SleepFormValues& sl, ProfileJson s) {
+    s["sleepEnabled"] = sl.enabled;
+    s["sleepInterval"] = Choice(SLEEP_INTERVALS, SLEEP_INTERVAL_COUNT, sl.sleepInterval);
+    s["commandWait"] = Choice(COMMAND_WAITS, COMMAND_WAIT_COUNT, sl.commandWait);
+    s["wakeupNode"] = ReadNumericField(sl.wakeupNode, 3, false);
+    return s;
+}
+
+void ReadNotify(ProfileReader& r, NotifyFormValues* n) {
+    for (int i = 0; i < DEST_NODE_COUNT; ++i) {
+        int node = 0;
+        if (r.Int(Numbered("destNode", i + 1).c_str(), 0, 254, &node, MSG_IO_DEST_NODE_RANGE))
+            n->destNode[i] = node == 0 ? std::string() : std::to_string(node);
+    }
+    int retry = 0;
+    if (r.Int("retryCount", 0, 7, &retry, MSG_RETRY_RANGE)) n->retryCount = std::to_string(retry);
+    r.Choice("notifyInterval", NOTIFY_INTERVALS, NOTIFY_INTERVAL_COUNT, &n->notifyInterval);
+}
+
+void ReadSleep(ProfileReader& r, SleepFormValues* sl) {
+    int wakeup = 0;
+    r.Bool("sleepEnabled", &sl->enabled);
+    r.Choice("sleepInterval", SLEEP_INTERVALS, SLEEP_INTERVAL_COUNT, &sl->sleepInterval);
+    r.Choice("commandWait", COMMAND_WAITS, COMMAND_WAIT_COUNT, &sl->commandWait);
+    if (r.Int("wakeupNode", 0, 254, &wakeup, MSG_WAKEUP_RANGE)) sl->wakeupNode = std::to_string(wakeup);
+}
+
 // ---- digital input page ----
 
 ProfileJson DigitalInputSettingsOf(const DigitalInputFormValues& f, int inputs) {
-    ProfileJson s = ProfileJson::object();
-    for (int i = 0; i < DEST_NODE_COUNT; ++i)
-        s[Numbered("destNode", i + 1)] = ReadNumericField(f.notify.destNode[i], -1, false);
-    s["retryCount"] = ReadNumericField(f.notify.retryCount, 1, false);
-    s["notifyInterval"] = Choice(NOTIFY_INTERVALS, NOTIFY_INTERVAL_COUNT, f.notify.notifyInterval);
+    ProfileJson s = NotifySettings(f.notify, ProfileJson::object());
     s["resetRequest"] = f.resetRequest;
     s["chatterFilter"] = Choice(CHATTER_FILTERS, CHATTER_FILTER_COUNT, f.chatterFilter);
     s["extensionEnabled"] = f.extensionEnabled;
     ProfileJson& ext = s["extension"] = ProfileJson::object();
     for (int n = 0; n < inputs; ++n) ext[Numbered("DI", n + 1)] = f.di[n];
-    s["sleepEnabled"] = f.sleep.enabled;
-    s["sleepInterval"] = Choice(SLEEP_INTERVALS, SLEEP_INTERVAL_COUNT, f.sleep.sleepInterval);
-    s["commandWait"] = Choice(COMMAND_WAITS, COMMAND_WAIT_COUNT, f.sleep.commandWait);
-    s["wakeupNode"] = ReadNumericField(f.sleep.wakeupNode, 3, false);
-    return s;
+    return SleepSettings(f.sleep, std::move(s));
 }
-
-void ReadNotify(ProfileReader& r, NotifyFormValues* n);
-void ReadSleep(ProfileReader& r, SleepFormValues* sl);
 
 void ReadDigitalInput(ProfileReader r, int inputs, DigitalInputFormValues* f) {
     ReadNotify(r, &f->notify);
@@ -86,21 +111,6 @@ bool AnalogField(ProfileReader& r, const char* key, double fullScale, long* code
 const char* const kOnOff[] = {"OFF", "ON"};
 const char* const kBurnoutOutputs[] = {"800000h", "7FFFFFh"};
 constexpr int kAiDecimals[AI_RANGE_COUNT] = {4, 4, 5, 3, 3, 3, 2};  // the dialog's formats
-
-ProfileJson NotifySettings(const NotifyFormValues& n, ProfileJson s) {
-    for (int i = 0; i < DEST_NODE_COUNT; ++i) s[Numbered("destNode", i + 1)] = ReadNumericField(n.destNode[i], -1, false);
-    s["retryCount"] = ReadNumericField(n.retryCount, 1, false);
-    s["notifyInterval"] = Choice(NOTIFY_INTERVALS, NOTIFY_INTERVAL_COUNT, n.notifyInterval);
-    return s;
-}
-
-ProfileJson SleepSettings(const SleepFormValues& sl, ProfileJson s) {
-    s["sleepEnabled"] = sl.enabled;
-    s["sleepInterval"] = Choice(SLEEP_INTERVALS, SLEEP_INTERVAL_COUNT, sl.sleepInterval);
-    s["commandWait"] = Choice(COMMAND_WAITS, COMMAND_WAIT_COUNT, sl.commandWait);
-    s["wakeupNode"] = ReadNumericField(sl.wakeupNode, 3, false);
-    return s;
-}
 
 // A temperature in 0.1 degC as degrees: the dialog's "%.1f" as a number.
 double Degrees(std::int32_t tenths) { return Rounded(tenths / 10.0, 1); }
@@ -130,25 +140,6 @@ ProfileJson AnalogInputSettingsOf(const IoUnitFormValues& f, int inputs) {
     ProfileJson s = SleepSettings(f.analogInput.sleep, NotifySettings(f.analogInput.notify, ProfileJson::object()));
     for (int c = 0; c < inputs; ++c) s[Numbered("AI", c + 1)] = ChannelSettingsOf(f.channels[c]);
     return s;
-}
-
-void ReadNotify(ProfileReader& r, NotifyFormValues* n) {
-    for (int i = 0; i < DEST_NODE_COUNT; ++i) {
-        int node = 0;
-        if (r.Int(Numbered("destNode", i + 1).c_str(), 0, 254, &node, MSG_IO_DEST_NODE_RANGE))
-            n->destNode[i] = node == 0 ? std::string() : std::to_string(node);
-    }
-    int retry = 0;
-    if (r.Int("retryCount", 0, 7, &retry, MSG_RETRY_RANGE)) n->retryCount = std::to_string(retry);
-    r.Choice("notifyInterval", NOTIFY_INTERVALS, NOTIFY_INTERVAL_COUNT, &n->notifyInterval);
-}
-
-void ReadSleep(ProfileReader& r, SleepFormValues* sl) {
-    int wakeup = 0;
-    r.Bool("sleepEnabled", &sl->enabled);
-    r.Choice("sleepInterval", SLEEP_INTERVALS, SLEEP_INTERVAL_COUNT, &sl->sleepInterval);
-    r.Choice("commandWait", COMMAND_WAITS, COMMAND_WAIT_COUNT, &sl->commandWait);
-    if (r.Int("wakeupNode", 0, 254, &wakeup, MSG_WAKEUP_RANGE)) sl->wakeupNode = std::to_string(wakeup);
 }
 
 // A temperature as the dialog's field would hold it (plain decimal text).
