@@ -110,7 +110,6 @@ bool AnalogField(ProfileReader& r, const char* key, double fullScale, long* code
 
 const char* const kOnOff[] = {"OFF", "ON"};
 const char* const kBurnoutOutputs[] = {"800000h", "7FFFFFh"};
-constexpr int kAiDecimals[AI_RANGE_COUNT] = {4, 4, 5, 3, 3, 3, 2};  // the dialog's formats
 
 // A temperature in 0.1 degC as degrees: the dialog's "%.1f" as a number.
 double Degrees(std::int32_t tenths) { return Rounded(tenths / 10.0, 1); }
@@ -130,8 +129,8 @@ ProfileJson ChannelSettingsOf(const AiChannelSettings& rec) {
     // milliampere value stays negative: the dialog shows 0 but keeps the code).
     const bool known = f.inputRange != NO_CHOICE;
     const double fs = known ? AiFullScale(f.inputRange) : 0;
-    s["ledLow"] = known ? ProfileJson(AnalogProfileValue(rec.m_nLedLow, fs, kAiDecimals[f.inputRange])) : ProfileJson();
-    s["ledHigh"] = known ? ProfileJson(AnalogProfileValue(rec.m_nLedHigh, fs, kAiDecimals[f.inputRange])) : ProfileJson();
+    s["ledLow"] = known ? ProfileJson(AnalogProfileValue(rec.m_nLedLow, fs, AiDecimals(f.inputRange))) : ProfileJson();
+    s["ledHigh"] = known ? ProfileJson(AnalogProfileValue(rec.m_nLedHigh, fs, AiDecimals(f.inputRange))) : ProfileJson();
     s["ledCondition"] = Choice(AI_LED_CONDITION_ITEMS, AI_LED_CONDITION_COUNT, f.ledCondition);
     return s;
 }
@@ -226,8 +225,6 @@ void ReadDigitalOutput(ProfileReader r, int outputs, DigitalOutputFormValues* f)
 
 // ---- analog output page ----
 
-constexpr int kAoDecimals[AO_RANGE_COUNT] = {5, 3};  // "%7.5f" voltage, "%7.3f" current
-
 ProfileJson AnalogOutputSettingsOf(const AnalogOutputFormValues& f, int outputs) {
     ProfileJson s = ProfileJson::object();
     for (int k = 0; k < outputs; ++k) {
@@ -235,7 +232,7 @@ ProfileJson AnalogOutputSettingsOf(const AnalogOutputFormValues& f, int outputs)
         ProfileJson& row = s[Numbered("AO", k + 1)];
         row["range"] = Choice(kAoRanges, AO_RANGE_COUNT, v.range);
         const double fs = AoFullScale(v.range);
-        const int decimals = kAoDecimals[v.range == AO_RANGE_CURRENT ? 1 : 0];
+        const int decimals = AoDecimals(v.range);
         row["initialValue"] = AnalogProfileValue(v.initialValue, fs, decimals);
         row["ledLow"] = AnalogProfileValue(v.ledLow, fs, decimals);
         row["ledHigh"] = AnalogProfileValue(v.ledHigh, fs, decimals);
