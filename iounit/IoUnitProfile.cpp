@@ -428,8 +428,7 @@ std::vector<std::string> IoUnitReadCommands(int model) {
         case IoUnitPage::DigitalInput: add(DigitalInputReadCommands()); break;
         case IoUnitPage::AnalogInput:
             add(AnalogInputReadCommands());
-            for (int c = 0; c < Count(model, CH_AI); ++c)
-                for (const char* mnemonic : {"AJ", "AK", "TJ"}) commands.push_back(ChannelFetchCommand(mnemonic, c));
+            for (int c = 0; c < Count(model, CH_AI); ++c) add(ChannelFetchCommands(c));
             break;
         case IoUnitPage::DigitalOutput: add(DigitalOutputReadCommands()); break;
         case IoUnitPage::AnalogOutput: add(AnalogOutputReadCommands(ModelChannels(model, CH_AO))); break;
