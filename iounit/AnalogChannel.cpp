@@ -5,7 +5,6 @@
 #include "iounit/AnalogOutputCore.h"
 #include "link/DeviceLink.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstring>
 
@@ -32,21 +31,13 @@ constexpr int kThresholdWidth = 7;
 
 bool ValidRange(int range) { return range >= 0 && range < AI_RANGE_COUNT; }
 
-// printf's "%*.*f" with a '.' whatever the process locale.
-std::string FormatFixed(double value, int width, int precision) {
-    char buf[512];
-    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, precision);
-    if (ec != std::errc()) return std::string();
-    std::string text(buf, end);
-    if (static_cast<int>(text.size()) < width) text.insert(0, width - text.size(), ' ');
-    return text;
-}
-
 }  // namespace
 
 double AiFullScale(int range) { return ValidRange(range) ? kRanges[range].fullScale : 0.0; }
 
 const char* AiUnitText(int range) { return ValidRange(range) ? kRanges[range].unit : ""; }
+
+int AiDecimals(int range) { return ValidRange(range) ? kRanges[range].precision : 0; }
 
 bool AiThermocoupleEnabled(int range) { return range == AI_RANGE_THERMOCOUPLE; }
 

@@ -32,6 +32,8 @@ static_assert(sizeof(AiChannelSettings) == 44);
 double AiFullScale(int range);
 // "V", "mA" or "℃"; "" when range selects nothing.
 const char* AiUnitText(int range);
+// Decimals of the range's threshold format (0 when range selects nothing).
+int AiDecimals(int range);
 // The thermocouple items (type, radio pairs, scaling frame) are enabled
 // exactly for the range "熱電対".
 bool AiThermocoupleEnabled(int range);

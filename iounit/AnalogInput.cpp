@@ -160,25 +160,26 @@ std::vector<std::string> AnalogInputWriteCommands(const AnalogInputSettings& s) 
     return {BuildNotifyCommand(NotifyParamsOf(s)), BuildSleepCommand(SleepParamsOf(s))};
 }
 
-int ReadAnalogInput() { return SendAndWaitAll(AnalogInputReadCommands(), nullptr, nullptr); }
+int ReadAnalogInput() { return SendAndWaitEach(AnalogInputReadCommands(), nullptr, nullptr); }
 
 int WriteAnalogInput(const AnalogInputSettings& s, const SendFailedFn& onSendFailed, StepFailure* failure) {
-    return SendAndWaitAll(AnalogInputWriteCommands(s), onSendFailed, failure);
+    return SendAndWaitEach(AnalogInputWriteCommands(s), onSendFailed, failure);
 }
 
 std::string ChannelFetchCommand(const char* mnemonic, int channel) {
     return Terminated(std::string(mnemonic) + SpaceChar(channel));
 }
 
+std::vector<std::string> ChannelFetchCommands(int channel) {
+    return {ChannelFetchCommand("AJ", channel), ChannelFetchCommand("AK", channel), ChannelFetchCommand("TJ", channel)};
+}
+
 int FetchChannel(int channel, const ShowTextFn& show) {
     nChannelCountdown.store(CHANNEL_ANSWERS);
-    for (const char* mnemonic : {"AJ", "AK", "TJ"}) {
-        const std::string command = ChannelFetchCommand(mnemonic, channel);
-        if (theLink.SendCommand(command.c_str()) < 0 || theLink.WaitReplies(theLink.m_nTimeoutSec.load()) != 1) {
-            nChannelCountdown.store(CHANNEL_FETCH_FAILED);
-            if (show) show(MSG_CHANNEL_FETCH_FAILED);
-            return -1;
-        }
+    if (SendAndWaitEach(ChannelFetchCommands(channel), nullptr, nullptr) < 0) {
+        nChannelCountdown.store(CHANNEL_FETCH_FAILED);
+        if (show) show(MSG_CHANNEL_FETCH_FAILED);
+        return -1;
     }
     return 0;
 }

@@ -109,6 +109,8 @@ using ShowTextFn = std::function<void(const std::string& text)>;
 // The channel's fetch command ("AJ", "AK" or "TJ" with the channel
 // character) as sent.
 std::string ChannelFetchCommand(const char* mnemonic, int channel);
+// The channel's three fetch commands in sending order: "AJ", "AK", "TJ".
+std::vector<std::string> ChannelFetchCommands(int channel);
 
 // Fetches channel 0..4: the countdown goes to 3, then "AJ", "AK" and "TJ"
 // for the channel, each sent and waited for with the link's time-out. 0 when

@@ -37,17 +37,20 @@ bool OnAnalogOutputThresholdReply(const unsigned char* reply, int len) {
 
 double AoFullScale(int rangeChoice) { return rangeChoice == AO_RANGE_CURRENT ? 20.0 : 10.0; }
 
+int AoDecimals(int rangeChoice) { return rangeChoice == AO_RANGE_CURRENT ? 3 : 5; }
+
 std::string FormatAoCode(long code, int rangeChoice) {
     double value = 0;
     if (RawToPhysical(code, AoFullScale(rangeChoice), &value) != 0) return "";
-    // Locale-independent (the toolkit sets the C locale from the
-    // environment): always a point, never a comma.
-    char buf[32];
-    const int decimals = rangeChoice == AO_RANGE_CURRENT ? 3 : 5;
-    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
-    if (ec != std::errc()) return "";
+    return FormatFixed(value, 7, AoDecimals(rangeChoice));
+}
+
+std::string FormatFixed(double value, int width, int precision) {
+    char buf[512];
+    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, precision);
+    if (ec != std::errc()) return std::string();
     std::string text(buf, end);
-    if (text.size() < 7) text.insert(0, 7 - text.size(), ' ');
+    if (static_cast<int>(text.size()) < width) text.insert(0, width - text.size(), ' ');
     return text;
 }
 
@@ -136,9 +139,9 @@ std::vector<std::string> AnalogOutputWriteCommands(const AoChannelSettings (&s)[
     return commands;
 }
 
-int ReadAnalogOutputs(int count) { return SendAndWaitAll(AnalogOutputReadCommands(count), nullptr, nullptr); }
+int ReadAnalogOutputs(int count) { return SendAndWaitEach(AnalogOutputReadCommands(count), nullptr, nullptr); }
 
 int WriteAnalogOutputs(const AoChannelSettings (&s)[ANALOG_OUTPUT_MAX], int count, const SendFailedFn& onSendFailed,
                        StepFailure* failure) {
-    return SendAndWaitAll(AnalogOutputWriteCommands(s, count), onSendFailed, failure);
+    return SendAndWaitEach(AnalogOutputWriteCommands(s, count), onSendFailed, failure);
 }

@@ -43,12 +43,17 @@ bool OnAnalogOutputThresholdReply(const unsigned char* reply, int len);  // "ak"
 // Full scale of a range choice: 20 for current, 10 otherwise (a row whose
 // device range is neither shows the voltage scale).
 double AoFullScale(int rangeChoice);
+// Decimals a code is shown with: 3 for current, 5 otherwise.
+int AoDecimals(int rangeChoice);
 // A code as shown: "%7.3f" for current, "%7.5f" otherwise; "" for a code
 // wider than 16 bits.
 std::string FormatAoCode(long code, int rangeChoice);
 // A field's text as a code: trimmed, read as a decimal number (a text that is
 // no number, NaN or infinity reads as 0), limited to +-full scale, converted.
 long AoCodeFromText(const std::string& text, int rangeChoice);
+// printf's "%*.*f" with a '.' whatever the process locale (the toolkit sets
+// the C locale from the environment); "" when it does not fit.
+std::string FormatFixed(double value, int width, int precision);
 // The decimal reading of a field: the longest leading run of a decimal
 // number (sign, digits, point, exponent); 0 when there is none or it is not
 // finite.

@@ -100,8 +100,8 @@ std::vector<std::string> DigitalInputWriteCommands(const DigitalInputSettings& s
             BuildMemoryWrite(MEM_RESET_REQUEST, HexPair(s.m_nResetRequest))};
 }
 
-int ReadDigitalInput() { return SendAndWaitAll(DigitalInputReadCommands(), nullptr, nullptr); }
+int ReadDigitalInput() { return SendAndWaitEach(DigitalInputReadCommands(), nullptr, nullptr); }
 
 int WriteDigitalInput(const DigitalInputSettings& s, const SendFailedFn& onSendFailed, StepFailure* failure) {
-    return SendAndWaitAll(DigitalInputWriteCommands(s), onSendFailed, failure);
+    return SendAndWaitEach(DigitalInputWriteCommands(s), onSendFailed, failure);
 }

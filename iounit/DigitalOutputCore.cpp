@@ -73,9 +73,9 @@ std::vector<std::string> DigitalOutputWriteCommands(const DoChannelSettings (&s)
     return {BuildMemoryWrite(MEM_STARTUP_MASK, HexPair(mask)), BuildMemoryWrite(MEM_ONE_SHOT_TIMES, times)};
 }
 
-int ReadDigitalOutputs() { return SendAndWaitAll(DigitalOutputReadCommands(), nullptr, nullptr); }
+int ReadDigitalOutputs() { return SendAndWaitEach(DigitalOutputReadCommands(), nullptr, nullptr); }
 
 int WriteDigitalOutputs(const DoChannelSettings (&s)[DIGITAL_OUTPUT_MAX], const SendFailedFn& onSendFailed,
                         StepFailure* failure) {
-    return SendAndWaitAll(DigitalOutputWriteCommands(s), onSendFailed, failure);
+    return SendAndWaitEach(DigitalOutputWriteCommands(s), onSendFailed, failure);
 }

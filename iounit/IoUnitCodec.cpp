@@ -40,10 +40,3 @@ int ListChoice(int value, int count) { return value >= 0 && value < count ? valu
 int ChoiceOrDevice(int choice, int count, int deviceValue) {
     return choice >= 0 && choice < count ? choice : deviceValue;
 }
-
-int SendAndWaitAll(const std::vector<std::string>& commands, const SendFailedFn& onSendFailed, StepFailure* failure) {
-    for (const std::string& command : commands) {
-        if (SendAndWait(command, onSendFailed, failure) < 0) return -1;
-    }
-    return 0;
-}

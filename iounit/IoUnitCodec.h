@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "link/DeviceLink.h"
 #include "settings/SettingsCore.h"
@@ -48,7 +47,3 @@ int ListChoice(int value, int count);
 // choice lies outside a list of count items): a control that shows no
 // selection writes back what the device reported.
 int ChoiceOrDevice(int choice, int count, int deviceValue);
-
-// Sends each command and waits for its answer (SendAndWait); stops at the
-// first failure. 0 or -1.
-int SendAndWaitAll(const std::vector<std::string>& commands, const SendFailedFn& onSendFailed, StepFailure* failure);

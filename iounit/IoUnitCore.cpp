@@ -11,21 +11,6 @@ namespace {
 
 using AnswerParser = bool (*)(const unsigned char* reply, int len);
 
-// ---- analog input page (TQ-150-RZ) ----
-// Its answers: "sk" and "sy" of TQ-150-RZ, "mr" of address 100 (channel
-// ranges), "aj", "ak" and "tj" (one channel's settings).
-constexpr AnswerParser kAnalogNotifyParams = &OnAnalogNotifyParams;        // "sk", 14
-constexpr AnswerParser kAnalogSleepParams = &OnAnalogSleepParams;          // "sy", 7
-constexpr AnswerParser kAnalogChannelRanges = &OnChannelRanges;            // "mr" 1006, 19
-constexpr AnswerParser kAnalogChannelRange = &OnChannelRange;              // "aj", 6
-constexpr AnswerParser kAnalogChannelLed = &OnChannelLed;                  // "ak", 13
-constexpr AnswerParser kAnalogChannelTemperature = &OnChannelTemperature;  // "tj", 15
-
-int ReadAnalogInputPage() { return ReadAnalogInput(); }
-int WriteAnalogInputPage(const SendFailedFn& onSendFailed, StepFailure* failure) {
-    return WriteAnalogInput(TheAnalogInputSettings(), onSendFailed, failure);
-}
-
 // ---- routing tables ----
 
 // Which models a route serves.
@@ -56,8 +41,8 @@ struct LetterRoute {
 };
 
 const LetterRoute kLetterRoutes[] = {
-    {"aj", 6, Models::Tq150, kAnalogChannelRange},
-    {"ak", AK_ANSWER_SIZE, Models::WithAnalogInputs, kAnalogChannelLed},
+    {"aj", 6, Models::Tq150, &OnChannelRange},
+    {"ak", AK_ANSWER_SIZE, Models::WithAnalogInputs, &OnChannelLed},
     {"ak", AK_ANSWER_SIZE, Models::WithAnalogOutputs, &OnAnalogOutputThresholdReply},
     {"al", ANY_LENGTH, Models::Any, nullptr},
     {"ap", ANY_LENGTH, Models::Any, nullptr},
@@ -68,11 +53,11 @@ const LetterRoute kLetterRoutes[] = {
     {"sl", ANY_LENGTH, Models::Any, nullptr},
     {"tc", ANY_LENGTH, Models::Any, nullptr},
     {"tf", ANY_LENGTH, Models::Any, nullptr},
-    {"sk", SK_ANSWER_SIZE, Models::Tq150, kAnalogNotifyParams},
+    {"sk", SK_ANSWER_SIZE, Models::Tq150, &OnAnalogNotifyParams},
     {"sk", SK_ANSWER_SIZE, Models::AllButTq150, &OnNotifyParams},
-    {"sy", SY_ANSWER_SIZE, Models::Tq150, kAnalogSleepParams},
+    {"sy", SY_ANSWER_SIZE, Models::Tq150, &OnAnalogSleepParams},
     {"sy", SY_ANSWER_SIZE, Models::AllButTq150, &OnSleepParams},
-    {"tj", 15, Models::Tq150, kAnalogChannelTemperature},
+    {"tj", 15, Models::Tq150, &OnChannelTemperature},
 };
 
 // "mr" answers by the first three address digits they echo (positions 2..4).
@@ -90,7 +75,7 @@ const MemoryRoute kMemoryRoutes[] = {
     {"0CB", MemoryAnswerSize(1), &OnStartupMaskReply},
     {"0CC", MemoryAnswerSize(1), &OnResetRequest},
     {"0D0", MemoryAnswerSize(5), &OnOneShotTimeReply},
-    {"100", MemoryAnswerSize(6), kAnalogChannelRanges},
+    {"100", MemoryAnswerSize(6), &OnChannelRanges},
     {"19C", MemoryAnswerSize(5), &OnAnalogOutputRangeReply},
     {"1A4", MemoryAnswerSize(10), &OnAnalogOutputInitialReply},
 };
@@ -141,7 +126,7 @@ int ReadIoUnitSettings() {
         int result = 0;
         switch (page) {
         case IoUnitPage::DigitalInput: result = ReadDigitalInput(); break;
-        case IoUnitPage::AnalogInput: result = ReadAnalogInputPage(); break;
+        case IoUnitPage::AnalogInput: result = ReadAnalogInput(); break;
         case IoUnitPage::DigitalOutput: result = ReadDigitalOutputs(); break;
         case IoUnitPage::AnalogOutput: result = ReadAnalogOutputs(ModelChannels(model, CH_AO)); break;
         }
@@ -169,7 +154,9 @@ int WriteIoUnitPages(const SendFailedFn& onSendFailed, StepFailure* failure) {
         case IoUnitPage::DigitalInput:
             result = WriteDigitalInput(TheDigitalInputSettings(), onSendFailed, failure);
             break;
-        case IoUnitPage::AnalogInput: result = WriteAnalogInputPage(onSendFailed, failure); break;
+        case IoUnitPage::AnalogInput:
+            result = WriteAnalogInput(TheAnalogInputSettings(), onSendFailed, failure);
+            break;
         case IoUnitPage::DigitalOutput: result = WriteDigitalOutputs(theDigitalOutputs, onSendFailed, failure); break;
         case IoUnitPage::AnalogOutput:
             result = WriteAnalogOutputs(theAnalogOutputs, ModelChannels(model, CH_AO), onSendFailed, failure);

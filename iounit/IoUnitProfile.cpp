@@ -44,48 +44,7 @@ double Rounded(double value, int d) {
     return ec == std::errc() ? Parse(buf, end) : value;
 }
 
-// ---- digital input page ----
-
-ProfileJson DigitalInputSettingsOf(const DigitalInputFormValues& f, int inputs) {
-    ProfileJson s = ProfileJson::object();
-    for (int i = 0; i < DEST_NODE_COUNT; ++i)
-        s[Numbered("destNode", i + 1)] = ReadNumericField(f.notify.destNode[i], -1, false);
-    s["retryCount"] = ReadNumericField(f.notify.retryCount, 1, false);
-    s["notifyInterval"] = Choice(NOTIFY_INTERVALS, NOTIFY_INTERVAL_COUNT, f.notify.notifyInterval);
-    s["resetRequest"] = f.resetRequest;
-    s["chatterFilter"] = Choice(CHATTER_FILTERS, CHATTER_FILTER_COUNT, f.chatterFilter);
-    s["extensionEnabled"] = f.extensionEnabled;
-    ProfileJson& ext = s["extension"] = ProfileJson::object();
-    for (int n = 0; n < inputs; ++n) ext[Numbered("DI", n + 1)] = f.di[n];
-    s["sleepEnabled"] = f.sleep.enabled;
-    s["sleepInterval"] = Choice(SLEEP_INTERVALS, SLEEP_INTERVAL_COUNT, f.sleep.sleepInterval);
-    s["commandWait"] = Choice(COMMAND_WAITS, COMMAND_WAIT_COUNT, f.sleep.commandWait);
-    s["wakeupNode"] = ReadNumericField(f.sleep.wakeupNode, 3, false);
-    return s;
-}
-
-void ReadNotify(ProfileReader& r, NotifyFormValues* n);
-void ReadSleep(ProfileReader& r, SleepFormValues* sl);
-
-void ReadDigitalInput(ProfileReader r, int inputs, DigitalInputFormValues* f) {
-    ReadNotify(r, &f->notify);
-    r.Bool("resetRequest", &f->resetRequest);
-    r.Choice("chatterFilter", CHATTER_FILTERS, CHATTER_FILTER_COUNT, &f->chatterFilter);
-    r.Bool("extensionEnabled", &f->extensionEnabled);
-    ProfileReader ext = r.Object("extension");
-    for (int n = 0; n < inputs; ++n) ext.Bool(Numbered("DI", n + 1).c_str(), &f->di[n]);
-    ext.Finish();
-    ReadSleep(r, &f->sleep);
-    r.Finish();
-}
-
-bool AnalogField(ProfileReader& r, const char* key, double fullScale, long* code);
-
-// ---- analog input page (TQ-150-RZ) ----
-
-const char* const kOnOff[] = {"OFF", "ON"};
-const char* const kBurnoutOutputs[] = {"800000h", "7FFFFFh"};
-constexpr int kAiDecimals[AI_RANGE_COUNT] = {4, 4, 5, 3, 3, 3, 2};  // the dialog's formats
+// ---- notification and sleep fields (both input pages) ----
 
 ProfileJson NotifySettings(const NotifyFormValues& n, ProfileJson s) {
     for (int i = 0; i < DEST_NODE_COUNT; ++i) s[Numbered("destNode", i + 1)] = ReadNumericField(n.destNode[i], -1, false);
@@ -99,36 +58,6 @@ ProfileJson SleepSettings(const SleepFormValues& sl, ProfileJson s) {
     s["sleepInterval"] = Choice(SLEEP_INTERVALS, SLEEP_INTERVAL_COUNT, sl.sleepInterval);
     s["commandWait"] = Choice(COMMAND_WAITS, COMMAND_WAIT_COUNT, sl.commandWait);
     s["wakeupNode"] = ReadNumericField(sl.wakeupNode, 3, false);
-    return s;
-}
-
-// A temperature in 0.1 degC as degrees: the dialog's "%.1f" as a number.
-double Degrees(std::int32_t tenths) { return Rounded(tenths / 10.0, 1); }
-
-ProfileJson ChannelSettingsOf(const AiChannelSettings& rec) {
-    const AiChannelForm f = AiFormFromSettings(rec);
-    ProfileJson s = ProfileJson::object();
-    s["inputRange"] = Choice(AI_RANGE_ITEMS, AI_RANGE_COUNT, f.inputRange);
-    s["thermocouple"] = Choice(AI_TC_TYPE_ITEMS, AI_TC_TYPE_COUNT, f.tcType);
-    s["coldJunction"] = Choice(kOnOff, 2, f.coldJunction);
-    s["burnoutDetect"] = Choice(kOnOff, 2, f.burnoutDetect);
-    s["burnoutOutput"] = Choice(kBurnoutOutputs, 2, f.burnoutOutput);
-    s["scaleRange"] = Choice(AI_SCALE_RANGE_ITEMS, AI_SCALE_RANGE_COUNT, f.scaleRange);
-    s["tempLow"] = Degrees(rec.m_nTempLow);
-    s["tempHigh"] = Degrees(rec.m_nTempHigh);
-    // Thresholds in the unit of the input range, exactly (a negative
-    // milliampere value stays negative: the dialog shows 0 but keeps the code).
-    const bool known = f.inputRange != NO_CHOICE;
-    const double fs = known ? AiFullScale(f.inputRange) : 0;
-    s["ledLow"] = known ? ProfileJson(AnalogProfileValue(rec.m_nLedLow, fs, kAiDecimals[f.inputRange])) : ProfileJson();
-    s["ledHigh"] = known ? ProfileJson(AnalogProfileValue(rec.m_nLedHigh, fs, kAiDecimals[f.inputRange])) : ProfileJson();
-    s["ledCondition"] = Choice(AI_LED_CONDITION_ITEMS, AI_LED_CONDITION_COUNT, f.ledCondition);
-    return s;
-}
-
-ProfileJson AnalogInputSettingsOf(const IoUnitFormValues& f, int inputs) {
-    ProfileJson s = SleepSettings(f.analogInput.sleep, NotifySettings(f.analogInput.notify, ProfileJson::object()));
-    for (int c = 0; c < inputs; ++c) s[Numbered("AI", c + 1)] = ChannelSettingsOf(f.channels[c]);
     return s;
 }
 
@@ -149,6 +78,67 @@ void ReadSleep(ProfileReader& r, SleepFormValues* sl) {
     r.Choice("sleepInterval", SLEEP_INTERVALS, SLEEP_INTERVAL_COUNT, &sl->sleepInterval);
     r.Choice("commandWait", COMMAND_WAITS, COMMAND_WAIT_COUNT, &sl->commandWait);
     if (r.Int("wakeupNode", 0, 254, &wakeup, MSG_WAKEUP_RANGE)) sl->wakeupNode = std::to_string(wakeup);
+}
+
+// ---- digital input page ----
+
+ProfileJson DigitalInputSettingsOf(const DigitalInputFormValues& f, int inputs) {
+    ProfileJson s = NotifySettings(f.notify, ProfileJson::object());
+    s["resetRequest"] = f.resetRequest;
+    s["chatterFilter"] = Choice(CHATTER_FILTERS, CHATTER_FILTER_COUNT, f.chatterFilter);
+    s["extensionEnabled"] = f.extensionEnabled;
+    ProfileJson& ext = s["extension"] = ProfileJson::object();
+    for (int n = 0; n < inputs; ++n) ext[Numbered("DI", n + 1)] = f.di[n];
+    return SleepSettings(f.sleep, std::move(s));
+}
+
+void ReadDigitalInput(ProfileReader r, int inputs, DigitalInputFormValues* f) {
+    ReadNotify(r, &f->notify);
+    r.Bool("resetRequest", &f->resetRequest);
+    r.Choice("chatterFilter", CHATTER_FILTERS, CHATTER_FILTER_COUNT, &f->chatterFilter);
+    r.Bool("extensionEnabled", &f->extensionEnabled);
+    ProfileReader ext = r.Object("extension");
+    for (int n = 0; n < inputs; ++n) ext.Bool(Numbered("DI", n + 1).c_str(), &f->di[n]);
+    ext.Finish();
+    ReadSleep(r, &f->sleep);
+    r.Finish();
+}
+
+bool AnalogField(ProfileReader& r, const char* key, double fullScale, long* code);
+
+// ---- analog input page (TQ-150-RZ) ----
+
+const char* const kOnOff[] = {"OFF", "ON"};
+const char* const kBurnoutOutputs[] = {"800000h", "7FFFFFh"};
+
+// A temperature in 0.1 degC as degrees: the dialog's "%.1f" as a number.
+double Degrees(std::int32_t tenths) { return Rounded(tenths / 10.0, 1); }
+
+ProfileJson ChannelSettingsOf(const AiChannelSettings& rec) {
+    const AiChannelForm f = AiFormFromSettings(rec);
+    ProfileJson s = ProfileJson::object();
+    s["inputRange"] = Choice(AI_RANGE_ITEMS, AI_RANGE_COUNT, f.inputRange);
+    s["thermocouple"] = Choice(AI_TC_TYPE_ITEMS, AI_TC_TYPE_COUNT, f.tcType);
+    s["coldJunction"] = Choice(kOnOff, 2, f.coldJunction);
+    s["burnoutDetect"] = Choice(kOnOff, 2, f.burnoutDetect);
+    s["burnoutOutput"] = Choice(kBurnoutOutputs, 2, f.burnoutOutput);
+    s["scaleRange"] = Choice(AI_SCALE_RANGE_ITEMS, AI_SCALE_RANGE_COUNT, f.scaleRange);
+    s["tempLow"] = Degrees(rec.m_nTempLow);
+    s["tempHigh"] = Degrees(rec.m_nTempHigh);
+    // Thresholds in the unit of the input range, exactly (a negative
+    // milliampere value stays negative: the dialog shows 0 but keeps the code).
+    const bool known = f.inputRange != NO_CHOICE;
+    const double fs = known ? AiFullScale(f.inputRange) : 0;
+    s["ledLow"] = known ? ProfileJson(AnalogProfileValue(rec.m_nLedLow, fs, AiDecimals(f.inputRange))) : ProfileJson();
+    s["ledHigh"] = known ? ProfileJson(AnalogProfileValue(rec.m_nLedHigh, fs, AiDecimals(f.inputRange))) : ProfileJson();
+    s["ledCondition"] = Choice(AI_LED_CONDITION_ITEMS, AI_LED_CONDITION_COUNT, f.ledCondition);
+    return s;
+}
+
+ProfileJson AnalogInputSettingsOf(const IoUnitFormValues& f, int inputs) {
+    ProfileJson s = SleepSettings(f.analogInput.sleep, NotifySettings(f.analogInput.notify, ProfileJson::object()));
+    for (int c = 0; c < inputs; ++c) s[Numbered("AI", c + 1)] = ChannelSettingsOf(f.channels[c]);
+    return s;
 }
 
 // A temperature as the dialog's field would hold it (plain decimal text).
@@ -235,8 +225,6 @@ void ReadDigitalOutput(ProfileReader r, int outputs, DigitalOutputFormValues* f)
 
 // ---- analog output page ----
 
-constexpr int kAoDecimals[AO_RANGE_COUNT] = {5, 3};  // "%7.5f" voltage, "%7.3f" current
-
 ProfileJson AnalogOutputSettingsOf(const AnalogOutputFormValues& f, int outputs) {
     ProfileJson s = ProfileJson::object();
     for (int k = 0; k < outputs; ++k) {
@@ -244,7 +232,7 @@ ProfileJson AnalogOutputSettingsOf(const AnalogOutputFormValues& f, int outputs)
         ProfileJson& row = s[Numbered("AO", k + 1)];
         row["range"] = Choice(kAoRanges, AO_RANGE_COUNT, v.range);
         const double fs = AoFullScale(v.range);
-        const int decimals = kAoDecimals[v.range == AO_RANGE_CURRENT ? 1 : 0];
+        const int decimals = AoDecimals(v.range);
         row["initialValue"] = AnalogProfileValue(v.initialValue, fs, decimals);
         row["ledLow"] = AnalogProfileValue(v.ledLow, fs, decimals);
         row["ledHigh"] = AnalogProfileValue(v.ledHigh, fs, decimals);
@@ -440,8 +428,7 @@ std::vector<std::string> IoUnitReadCommands(int model) {
         case IoUnitPage::DigitalInput: add(DigitalInputReadCommands()); break;
         case IoUnitPage::AnalogInput:
             add(AnalogInputReadCommands());
-            for (int c = 0; c < Count(model, CH_AI); ++c)
-                for (const char* mnemonic : {"AJ", "AK", "TJ"}) commands.push_back(ChannelFetchCommand(mnemonic, c));
+            for (int c = 0; c < Count(model, CH_AI); ++c) add(ChannelFetchCommands(c));
             break;
         case IoUnitPage::DigitalOutput: add(DigitalOutputReadCommands()); break;
         case IoUnitPage::AnalogOutput: add(AnalogOutputReadCommands(ModelChannels(model, CH_AO))); break;

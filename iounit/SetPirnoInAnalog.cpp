@@ -1,9 +1,7 @@
 #include "iounit/SetPirnoInAnalog.h"
 
-#include "forms/IoUnitTexts.h"
 #include "forms/UiThread.h"
 #include "iounit/AnalogInput.h"
-#include "iounit/PageControls.h"
 #include "iounit/SetPirnoInAnalogAI.h"
 #include "link/Catalogue.h"
 #include "link/DeviceLink.h"
@@ -12,24 +10,15 @@
 #include <QCoreApplication>
 #include <QPointer>
 #include <QPushButton>
-#include <QRegularExpressionValidator>
 #include <QTimer>
 
 #include <chrono>
 
-namespace {
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-std::string S(const QString& s) { return s.toStdString(); }
-}  // namespace
-
 CSetPirnoInAnalog::CSetPirnoInAnalog(QWidget* parent)
     : QWidget(parent), m_ui(std::make_unique<Ui::CSetPirnoInAnalogForm>()) {
     m_ui->setupUi(this);
-    auto* digits = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), this);
-    for (QLineEdit* e : {m_ui->editDest1, m_ui->editDest2, m_ui->editDest3, m_ui->editDest4, m_ui->editRetry,
-                         m_ui->editWakeup}) {
-        e->setValidator(digits);
-    }
+    m_controls = NotifySleepControlsOf(*m_ui);
+    AcceptDigitsOnly(this, m_controls);
     // The rule follows the box however it changes.
     connect(m_ui->checkSleep, &QCheckBox::toggled, this, [this] { ApplyEnablingRules(); });
     QPushButton* buttons[] = {m_ui->buttonAi1, m_ui->buttonAi2, m_ui->buttonAi3, m_ui->buttonAi4, m_ui->buttonAi5};
@@ -53,13 +42,8 @@ void CSetPirnoInAnalog::Create(int inputCount) {
     nReadyChannel.store(-1);
     m_ui->checkReset->hide();  // on the form, never read by this page
     // 2., 3.
-    FillList(m_ui->comboNotify, NOTIFY_INTERVALS, NOTIFY_INTERVAL_COUNT);
-    FillList(m_ui->comboSleepInterval, SLEEP_INTERVALS, SLEEP_INTERVAL_COUNT);
-    FillList(m_ui->comboCommandWait, COMMAND_WAITS, COMMAND_WAIT_COUNT);
+    PrepareNotifySleep(m_controls);
     for (int c = 0; c < AI_CHANNEL_COUNT; ++c) m_aButtons[c]->setVisible(c < inputCount);
-    for (QLineEdit* e : {m_ui->editDest1, m_ui->editDest2, m_ui->editDest3, m_ui->editDest4}) e->setMaxLength(3);
-    m_ui->editRetry->setMaxLength(1);
-    m_ui->editWakeup->setMaxLength(3);
     // 4.
     m_device = TheAnalogInputSettings();
     ShowFormValues(AnalogInputFormFromSettings(m_device));
@@ -69,37 +53,15 @@ void CSetPirnoInAnalog::Create(int inputCount) {
 }
 
 AnalogInputFormValues CSetPirnoInAnalog::ReadFormValues() const {
-    AnalogInputFormValues f;
-    const QLineEdit* dest[] = {m_ui->editDest1, m_ui->editDest2, m_ui->editDest3, m_ui->editDest4};
-    for (int i = 0; i < DEST_NODE_COUNT; ++i) f.notify.destNode[i] = S(dest[i]->text());
-    f.notify.retryCount = S(m_ui->editRetry->text());
-    f.notify.notifyInterval = m_ui->comboNotify->currentIndex();
-    f.sleep.enabled = m_ui->checkSleep->isChecked();
-    f.sleep.sleepInterval = m_ui->comboSleepInterval->currentIndex();
-    f.sleep.commandWait = m_ui->comboCommandWait->currentIndex();
-    f.sleep.wakeupNode = S(m_ui->editWakeup->text());
-    return f;
+    return {ReadNotifyControls(m_controls), ReadSleepControls(m_controls)};
 }
 
 void CSetPirnoInAnalog::ShowFormValues(const AnalogInputFormValues& f) {
-    QLineEdit* dest[] = {m_ui->editDest1, m_ui->editDest2, m_ui->editDest3, m_ui->editDest4};
-    for (int i = 0; i < DEST_NODE_COUNT; ++i) dest[i]->setText(Q(f.notify.destNode[i]));
-    m_ui->editRetry->setText(Q(f.notify.retryCount));
-    SelectIndex(m_ui->comboNotify, f.notify.notifyInterval);
-    m_ui->checkSleep->setChecked(f.sleep.enabled);
-    SelectIndex(m_ui->comboSleepInterval, f.sleep.sleepInterval);
-    SelectIndex(m_ui->comboCommandWait, f.sleep.commandWait);
-    m_ui->editWakeup->setText(Q(f.sleep.wakeupNode));
+    ShowNotifyControls(m_controls, f.notify);
+    ShowSleepControls(m_controls, f.sleep);
 }
 
-void CSetPirnoInAnalog::ApplyEnablingRules() {
-    const bool sleep = m_ui->checkSleep->isChecked();
-    for (QWidget* w : std::initializer_list<QWidget*>{m_ui->comboSleepInterval, m_ui->comboCommandWait, m_ui->editWakeup,
-                                                      m_ui->labelSleepInterval, m_ui->labelCommandWait,
-                                                      m_ui->labelWakeup}) {
-        w->setEnabled(sleep);
-    }
-}
+void CSetPirnoInAnalog::ApplyEnablingRules() { ApplySleepEnabling(m_controls); }
 
 bool CSetPirnoInAnalog::Validate() {
     AnalogInputFormValues form;

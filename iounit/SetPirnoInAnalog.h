@@ -14,6 +14,7 @@
 #pragma once
 
 #include "iounit/AnalogInput.h"
+#include "iounit/NotifySleepControls.h"
 
 #include <QWidget>
 
@@ -84,6 +85,7 @@ private:
     void JoinWorker();
 
     std::unique_ptr<Ui::CSetPirnoInAnalogForm> m_ui;
+    NotifySleepControls m_controls{};
     // What the device reported when the page opened: a list left without a
     // selection writes it back.
     AnalogInputSettings m_device{};

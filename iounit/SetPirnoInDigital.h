@@ -5,6 +5,7 @@
 #pragma once
 
 #include "iounit/DigitalInputCore.h"
+#include "iounit/NotifySleepControls.h"
 
 #include <QWidget>
 
@@ -40,6 +41,7 @@ public:
 
 private:
     std::unique_ptr<Ui::CSetPirnoInDigitalForm> m_ui;
+    NotifySleepControls m_controls{};
     // What the device reported when the page opened: a list left without a
     // selection writes it back.
     DigitalInputSettings m_device{};
