@@ -166,12 +166,10 @@ int WriteAnalogInput(const AnalogInputSettings& s, const SendFailedFn& onSendFai
     return SendAndWaitEach(AnalogInputWriteCommands(s), onSendFailed, failure);
 }
 
-std::string ChannelFetchCommand(const char* mnemonic, int channel) {
-    return Terminated(std::string(mnemonic) + SpaceChar(channel));
-}
-
 std::vector<std::string> ChannelFetchCommands(int channel) {
-    return {ChannelFetchCommand("AJ", channel), ChannelFetchCommand("AK", channel), ChannelFetchCommand("TJ", channel)};
+    std::vector<std::string> commands;
+    for (const char* mnemonic : {"AJ", "AK", "TJ"}) commands.push_back(Terminated(std::string(mnemonic) + SpaceChar(channel)));
+    return commands;
 }
 
 int FetchChannel(int channel, const ShowTextFn& show) {

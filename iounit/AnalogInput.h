@@ -106,10 +106,8 @@ int WriteAnalogInput(const AnalogInputSettings& s, const SendFailedFn& onSendFai
 // Shows one message (UTF-8) and returns when it was acknowledged.
 using ShowTextFn = std::function<void(const std::string& text)>;
 
-// The channel's fetch command ("AJ", "AK" or "TJ" with the channel
-// character) as sent.
-std::string ChannelFetchCommand(const char* mnemonic, int channel);
-// The channel's three fetch commands in sending order: "AJ", "AK", "TJ".
+// The channel's three fetch commands in sending order: "AJ", "AK", "TJ",
+// each with the channel character.
 std::vector<std::string> ChannelFetchCommands(int channel);
 
 // Fetches channel 0..4: the countdown goes to 3, then "AJ", "AK" and "TJ"

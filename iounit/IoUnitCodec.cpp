@@ -13,11 +13,6 @@ std::string HexPair(long long value) { return FormatField(value, 2, true, true);
 
 std::string HexQuad(long long value) { return FormatField(value & 0xFFFF, 4, true, true); }
 
-std::string Terminated(const std::string& text) {
-    std::string command = text;
-    command.push_back(static_cast<char>(REPLY_TERMINATOR));
-    return command;
-}
 
 std::string BuildMemoryRead(const char* addressAndCount) { return Terminated(std::string("MR") + addressAndCount); }
 

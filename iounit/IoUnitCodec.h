@@ -23,9 +23,6 @@ std::string HexPair(long long value);
 // two's complement.
 std::string HexQuad(long long value);
 
-// The command text followed by the terminator.
-std::string Terminated(const std::string& text);
-
 // "MR" + the four address and count characters (e.g. "0C91") + terminator.
 std::string BuildMemoryRead(const char* addressAndCount);
 // "MW" + the four characters + the data bytes as hex pairs + terminator.

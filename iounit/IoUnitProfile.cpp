@@ -20,11 +20,6 @@ bool Is(const char* message, const char* text) { return message && std::strcmp(m
 const char* const kDoModes[] = {TXT_DO_NORMAL, TXT_DO_STARTUP_ON, TXT_DO_ONE_SHOT};
 const char* const kAoRanges[] = {TXT_AO_VOLTAGE, TXT_AO_CURRENT};
 
-ProfileJson Choice(const char* const* items, int count, int index) {
-    if (index < 0 || index >= count) return nullptr;  // the device's value lies outside the list
-    return items[index];
-}
-
 std::string Numbered(const char* prefix, int n) { return prefix + std::to_string(n); }
 
 int Count(int model, int column) { return std::min(ModelChannels(model, column), 5); }
@@ -49,14 +44,14 @@ double Rounded(double value, int d) {
 ProfileJson NotifySettings(const NotifyFormValues& n, ProfileJson s) {
     for (int i = 0; i < DEST_NODE_COUNT; ++i) s[Numbered("destNode", i + 1)] = ReadNumericField(n.destNode[i], -1, false);
     s["retryCount"] = ReadNumericField(n.retryCount, 1, false);
-    s["notifyInterval"] = Choice(NOTIFY_INTERVALS, NOTIFY_INTERVAL_COUNT, n.notifyInterval);
+    s["notifyInterval"] = ChoiceValue(NOTIFY_INTERVALS, NOTIFY_INTERVAL_COUNT, n.notifyInterval);
     return s;
 }
 
 ProfileJson SleepSettings(const SleepFormValues& sl, ProfileJson s) {
     s["sleepEnabled"] = sl.enabled;
-    s["sleepInterval"] = Choice(SLEEP_INTERVALS, SLEEP_INTERVAL_COUNT, sl.sleepInterval);
-    s["commandWait"] = Choice(COMMAND_WAITS, COMMAND_WAIT_COUNT, sl.commandWait);
+    s["sleepInterval"] = ChoiceValue(SLEEP_INTERVALS, SLEEP_INTERVAL_COUNT, sl.sleepInterval);
+    s["commandWait"] = ChoiceValue(COMMAND_WAITS, COMMAND_WAIT_COUNT, sl.commandWait);
     s["wakeupNode"] = ReadNumericField(sl.wakeupNode, 3, false);
     return s;
 }
@@ -85,7 +80,7 @@ void ReadSleep(ProfileReader& r, SleepFormValues* sl) {
 ProfileJson DigitalInputSettingsOf(const DigitalInputFormValues& f, int inputs) {
     ProfileJson s = NotifySettings(f.notify, ProfileJson::object());
     s["resetRequest"] = f.resetRequest;
-    s["chatterFilter"] = Choice(CHATTER_FILTERS, CHATTER_FILTER_COUNT, f.chatterFilter);
+    s["chatterFilter"] = ChoiceValue(CHATTER_FILTERS, CHATTER_FILTER_COUNT, f.chatterFilter);
     s["extensionEnabled"] = f.extensionEnabled;
     ProfileJson& ext = s["extension"] = ProfileJson::object();
     for (int n = 0; n < inputs; ++n) ext[Numbered("DI", n + 1)] = f.di[n];
@@ -117,12 +112,12 @@ double Degrees(std::int32_t tenths) { return Rounded(tenths / 10.0, 1); }
 ProfileJson ChannelSettingsOf(const AiChannelSettings& rec) {
     const AiChannelForm f = AiFormFromSettings(rec);
     ProfileJson s = ProfileJson::object();
-    s["inputRange"] = Choice(AI_RANGE_ITEMS, AI_RANGE_COUNT, f.inputRange);
-    s["thermocouple"] = Choice(AI_TC_TYPE_ITEMS, AI_TC_TYPE_COUNT, f.tcType);
-    s["coldJunction"] = Choice(kOnOff, 2, f.coldJunction);
-    s["burnoutDetect"] = Choice(kOnOff, 2, f.burnoutDetect);
-    s["burnoutOutput"] = Choice(kBurnoutOutputs, 2, f.burnoutOutput);
-    s["scaleRange"] = Choice(AI_SCALE_RANGE_ITEMS, AI_SCALE_RANGE_COUNT, f.scaleRange);
+    s["inputRange"] = ChoiceValue(AI_RANGE_ITEMS, AI_RANGE_COUNT, f.inputRange);
+    s["thermocouple"] = ChoiceValue(AI_TC_TYPE_ITEMS, AI_TC_TYPE_COUNT, f.tcType);
+    s["coldJunction"] = ChoiceValue(kOnOff, 2, f.coldJunction);
+    s["burnoutDetect"] = ChoiceValue(kOnOff, 2, f.burnoutDetect);
+    s["burnoutOutput"] = ChoiceValue(kBurnoutOutputs, 2, f.burnoutOutput);
+    s["scaleRange"] = ChoiceValue(AI_SCALE_RANGE_ITEMS, AI_SCALE_RANGE_COUNT, f.scaleRange);
     s["tempLow"] = Degrees(rec.m_nTempLow);
     s["tempHigh"] = Degrees(rec.m_nTempHigh);
     // Thresholds in the unit of the input range, exactly (a negative
@@ -131,7 +126,7 @@ ProfileJson ChannelSettingsOf(const AiChannelSettings& rec) {
     const double fs = known ? AiFullScale(f.inputRange) : 0;
     s["ledLow"] = known ? ProfileJson(AnalogProfileValue(rec.m_nLedLow, fs, AiDecimals(f.inputRange))) : ProfileJson();
     s["ledHigh"] = known ? ProfileJson(AnalogProfileValue(rec.m_nLedHigh, fs, AiDecimals(f.inputRange))) : ProfileJson();
-    s["ledCondition"] = Choice(AI_LED_CONDITION_ITEMS, AI_LED_CONDITION_COUNT, f.ledCondition);
+    s["ledCondition"] = ChoiceValue(AI_LED_CONDITION_ITEMS, AI_LED_CONDITION_COUNT, f.ledCondition);
     return s;
 }
 
@@ -201,7 +196,7 @@ ProfileJson DigitalOutputSettingsOf(const DigitalOutputFormValues& f, int output
     ProfileJson s = ProfileJson::object();
     for (int k = 0; k < outputs; ++k) {
         ProfileJson& row = s[Numbered("DO", k + 1)];
-        row["mode"] = Choice(kDoModes, DO_MODE_COUNT, f.rows[k].mode);
+        row["mode"] = ChoiceValue(kDoModes, DO_MODE_COUNT, f.rows[k].mode);
         row["oneShotTime"] = ReadNumericField(f.rows[k].time, 3, false);
     }
     return s;
@@ -230,13 +225,13 @@ ProfileJson AnalogOutputSettingsOf(const AnalogOutputFormValues& f, int outputs)
     for (int k = 0; k < outputs; ++k) {
         const AoRowValues& v = f.rows[k];
         ProfileJson& row = s[Numbered("AO", k + 1)];
-        row["range"] = Choice(kAoRanges, AO_RANGE_COUNT, v.range);
+        row["range"] = ChoiceValue(kAoRanges, AO_RANGE_COUNT, v.range);
         const double fs = AoFullScale(v.range);
         const int decimals = AoDecimals(v.range);
         row["initialValue"] = AnalogProfileValue(v.initialValue, fs, decimals);
         row["ledLow"] = AnalogProfileValue(v.ledLow, fs, decimals);
         row["ledHigh"] = AnalogProfileValue(v.ledHigh, fs, decimals);
-        row["ledCondition"] = Choice(LED_CONDITIONS, LED_CONDITION_COUNT, v.ledCondition);
+        row["ledCondition"] = ChoiceValue(LED_CONDITIONS, LED_CONDITION_COUNT, v.ledCondition);
     }
     return s;
 }

@@ -7,12 +7,10 @@
 #include "link/DeviceLink.h"
 #include "ui_SetPirnoInAnalog.h"
 
-#include <QCoreApplication>
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 
-#include <chrono>
 
 CSetPirnoInAnalog::CSetPirnoInAnalog(QWidget* parent)
     : QWidget(parent), m_ui(std::make_unique<Ui::CSetPirnoInAnalogForm>()) {
@@ -158,11 +156,8 @@ void CSetPirnoInAnalog::RunOnWorker(std::function<bool()> job, std::function<voi
 }
 
 void CSetPirnoInAnalog::JoinWorker() {
-    // The worker may be waiting for the GUI thread (a message box): keep
-    // serving events until it has ended, then join.
-    while (m_bWorkerRunning.load()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
+    // The worker may be waiting for the GUI thread (a message box, a
+    // blocking call): keep serving both until it has ended, then join.
+    ServeGuiUntil([this] { return !m_bWorkerRunning.load(); });
     if (m_worker.joinable()) m_worker.join();
 }

@@ -5,6 +5,12 @@
 #include <cmath>
 #include <cstdio>
 
+std::string Terminated(const std::string& text) {
+    std::string command = text;
+    command.push_back(static_cast<char>(REPLY_TERMINATOR));
+    return command;
+}
+
 std::string FormatField(long long value, int width, bool hex, bool leadingZeros) {
     if (width < 1) width = 1;
     if (width > 15) width = 15;

@@ -284,6 +284,9 @@ extern CDeviceLink theLink;
 
 // ---- field codecs ----
 
+// The command text followed by the terminator.
+std::string Terminated(const std::string& text);
+
 // Formats value with the given width, decimal or upper-case hex, with leading
 // zeros or blanks; a longer text is cut to its last width characters
 // (-1 in 4 hex digits is FFFF). width is 1..15.

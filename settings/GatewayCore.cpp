@@ -71,16 +71,10 @@ int GatewayReplyHandler(void* /*ctx*/, const unsigned char* reply, int len) {
     return 0;
 }
 
-static std::string Command(const char* mnemonic) {
-    std::string c = mnemonic;
-    c.push_back(static_cast<char>(REPLY_TERMINATOR));
-    return c;
-}
-
 int ReadGatewaySettings() {
     if (theLink.m_nNode.load() == 0 && ReadWirelessGroup() < 0) return -1;
     for (const char* mnemonic : {"SJ", "GK", "MR01A6"}) {
-        if (SendAndWait(Command(mnemonic), nullptr, nullptr) < 0) return -1;
+        if (SendAndWait(Terminated(mnemonic), nullptr, nullptr) < 0) return -1;
     }
     return 0;
 }

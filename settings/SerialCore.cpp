@@ -133,9 +133,7 @@ int OnRelayWriteReply(const unsigned char* reply, int len) {
 
 int ReadSerialSettings() {
     if (theLink.m_nNode.load() == 0 && ReadWirelessGroup() < 0) return -1;
-    std::string sj = "SJ";
-    sj.push_back(static_cast<char>(REPLY_TERMINATOR));
-    return SendAndWait(sj, nullptr, nullptr);
+    return SendAndWait(Terminated("SJ"), nullptr, nullptr);
 }
 
 int WriteSerialSettings(const RelaySettings& rs, const SendFailedFn& onSendFailed, StepFailure* failure) {

@@ -116,7 +116,7 @@ void CSetPirno::done(int result) {
 bool CSetPirno::FetchChannels(AiChannelSettings (&out)[AI_CHANNEL_COUNT]) {
     std::vector<std::string> commands;
     for (int c = 0; c < ModelChannels(theLink.m_nModelCode.load(), CH_AI); ++c)
-        for (const char* mnemonic : {"AJ", "AK", "TJ"}) commands.push_back(ChannelFetchCommand(mnemonic, c));
+        for (std::string& command : ChannelFetchCommands(c)) commands.push_back(std::move(command));
     setEnabled(false);
     std::atomic<bool> done{false};
     int result = 0;
