@@ -328,7 +328,8 @@ private slots:
         QTest::newRow("abort while identifying") << slowMd << "abort" << "01MD 01GS" << "" << 2500;
         QTest::newRow("close while identifying") << slowMd << "close" << "01MD 01GS" << "" << 2500;
         QTest::newRow("close while searching") << "" << "close" << "FFSN" << "" << 2500;
-        QTest::newRow("completion lost: watchdog") << "" << "watchdog" << "01MD 01GS" << T(MSG_OVERLOAD) << 8000;
+        // (the slow "gs" keeps the busy look up long enough to be looked at)
+        QTest::newRow("completion lost: watchdog") << "fault 1 delay GS 1000\n" << "watchdog" << "01MD 01GS" << T(MSG_OVERLOAD) << 8000;
         QTest::newRow("read time-out") << "" << "time-out" << read << T(MSG_READ_FAILED) << 8000;
         QTest::newRow("link lost during the read") << "fault drop-after 3\n" << "lost" << read << T(MSG_READ_FAILED) << 3000;
         QTest::newRow("abort during the read") << "" << "abort" << read << "" << 1000;

@@ -183,9 +183,15 @@ TEST(RzctlProfiles, CopyOneDeviceToAnother) {
         const CtlRun write = RunCtl(c.to + " write " + file + " --verify");
         EXPECT_EQ(write.status, 0) << c.to << ": " << write.out;
         const rzsim::DeviceState a = c.source ? sim.State(c.source) : sourceGateway.State(0);
+        const int resets = (a.model >= 1 && a.model <= 9) ? 1 : 0;  // I/O units restart
+        // "RSET/" goes out last and unanswered: rzctl may have ended before
+        // the device took it, so wait (bounded) for the device to see it.
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+        while (c.sim->State(c.target).resetCount < resets && std::chrono::steady_clock::now() < until)
+            c.sim->WaitForFrames(c.sim->Frames().size() + 1, std::chrono::milliseconds(100));
         const rzsim::DeviceState b = c.sim->State(c.target);
         EXPECT_EQ(std::tie(a.relay, a.lan, a.fields), std::tie(b.relay, b.lan, b.fields)) << c.to;
-        EXPECT_EQ(b.resetCount, (a.model >= 1 && a.model <= 9) ? 1 : 0) << c.to;  // I/O units restart
+        EXPECT_EQ(b.resetCount, resets) << c.to;
         std::remove(file.c_str());
     }
 }
