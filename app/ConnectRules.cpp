@@ -109,7 +109,7 @@ NodeRowTexts FormatNodeRow(const NodeAnswer& a) {
     NodeRowTexts t;
     t.node = std::to_string(a.node);
     t.model = GetModelName(a.model, a.ext);
-    if (a.model < 13) t.id = std::to_string(a.id);
+    if (a.HasId()) t.id = std::to_string(a.id);
     if (a.rssi) {
         char buf[32];
         std::snprintf(buf, sizeof buf, TXT_SEARCH_RSSI, *a.rssi);

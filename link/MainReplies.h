@@ -13,6 +13,9 @@ struct NodeAnswer {
     int ext = 0;
     int id = 0;
     std::optional<int> rssi;  // dBm
+
+    // The ID means something for I/O units only (model codes below 13).
+    bool HasId() const { return model < 13; }
 };
 
 // Parses an "sn" reply (from the mnemonic, len counting the terminator);

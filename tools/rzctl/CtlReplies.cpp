@@ -9,8 +9,6 @@
 #include <cstdio>
 
 namespace {
-// The ID is shown for I/O units only (model codes below 13).
-bool HasId(const NodeAnswer& node) { return node.model < 13; }
 
 std::string CsvField(const std::string& text) {
     if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
@@ -46,7 +44,7 @@ std::string FormatIdentity(const CtlIdentity& identity) {
 
 std::string FormatNode(const NodeAnswer& node) {
     std::string line = "node " + std::to_string(node.node) + " model " + GetModelName(node.model, node.ext);
-    line += " id " + (HasId(node) ? std::to_string(node.id) : std::string("-"));
+    line += " id " + (node.HasId() ? std::to_string(node.id) : std::string("-"));
     line += " rssi " + (node.rssi ? std::to_string(*node.rssi) : std::string("-"));
     return line;
 }
@@ -55,7 +53,7 @@ std::string FormatNode(const NodeAnswer& node) {
 std::string FormatNodeCsv(const NodeAnswer& node) {
     return std::to_string(node.node) + "," + CsvField(GetModelName(node.model, node.ext)) + "," +
            std::to_string(node.model) + "," + std::to_string(node.ext) + "," +
-           (HasId(node) ? std::to_string(node.id) : std::string()) + "," +
+           (node.HasId() ? std::to_string(node.id) : std::string()) + "," +
            (node.rssi ? std::to_string(*node.rssi) : std::string());
 }
 
@@ -67,7 +65,7 @@ std::string FormatNodesJson(const std::vector<NodeAnswer>& nodes) {
         o["model"] = GetModelName(n.model, n.ext);
         o["code"] = n.model;
         o["ext"] = n.ext;
-        o["id"] = HasId(n) ? nlohmann::ordered_json(n.id) : nlohmann::ordered_json(nullptr);
+        o["id"] = n.HasId() ? nlohmann::ordered_json(n.id) : nlohmann::ordered_json(nullptr);
         o["rssi"] = n.rssi ? nlohmann::ordered_json(*n.rssi) : nlohmann::ordered_json(nullptr);
         list.push_back(std::move(o));
     }
