@@ -4,7 +4,6 @@
 #pragma once
 
 // ---- analog input page ----
-inline constexpr const char* const AI_BUTTON_TEXTS[] = {"AI1の設定", "AI2の設定", "AI3の設定", "AI4の設定", "AI5の設定"};
 inline constexpr const char* MSG_CHANNEL_FETCH_FAILED = "通信エラー 設定が取得できませんでした。";
 inline constexpr const char* MSG_CHANNEL_TIMEOUT = "通信エラー : タイムアウト";
 
@@ -36,10 +35,6 @@ inline constexpr const char* const AI_LED_CONDITION_ITEMS[AI_LED_CONDITION_COUNT
 // Labels and captions of the dialog (accessible names follow them).
 inline constexpr const char* TXT_AI_INPUT_RANGE = "AI 入力レンジ :";
 inline constexpr const char* TXT_AI_TC_TYPE = "熱電対タイプ :";
-inline constexpr const char* TXT_AI_COLD_JUNCTION = "冷接点補償 :";
-inline constexpr const char* TXT_AI_BURNOUT_DETECT = "断線検知 :";
-inline constexpr const char* TXT_AI_BURNOUT_OUTPUT = "断線時出力 :";
-inline constexpr const char* TXT_AI_SCALE_FRAME = "温度延長出力スケール設定";
 inline constexpr const char* TXT_AI_SCALE_RANGE = "レンジ :";
 inline constexpr const char* TXT_AI_TEMP_LOW = "下限温度 : 0.1℃単位";
 inline constexpr const char* TXT_AI_TEMP_HIGH = "上限温度 : 0.1℃単位";

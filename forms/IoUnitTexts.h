@@ -35,25 +35,17 @@ inline constexpr const char* MSG_EXTENSION_NONE = "個別延長有効時はい�
 inline constexpr const char* MSG_WAKEUP_RANGE = "ウェイクアップ通知先は1-254の範囲で指定してください。";
 
 // ---- digital output page ----
-inline constexpr const char* TXT_DO_HEADING = "出力端子の設定";
 inline constexpr const char* TXT_DO_NORMAL = "通常";
 inline constexpr const char* TXT_DO_STARTUP_ON = "起動時ON";
 inline constexpr const char* TXT_DO_ONE_SHOT = "ワンショット";
-inline constexpr const char* TXT_DO_TIME_UNIT = "x100msec";
 inline constexpr const char* MSG_ONE_SHOT_RANGE = "ワンショット時間は1-255の範囲で設定してください。";
 
 // ---- analog output page ----
-inline constexpr const char* TXT_AO_HEADING = "アナログ出力初期値";
 inline constexpr const char* TXT_AO_VOLTAGE = "電圧";
 inline constexpr const char* TXT_AO_CURRENT = "電流";
-inline constexpr const char* TXT_AO_VALUE = "値(V/mA)";
 inline constexpr const char* TXT_LED_HEADING = "LED点灯条件";
 inline constexpr const char* TXT_LED_LOW = "閾値Low";
 inline constexpr const char* TXT_LED_HIGH = "閾値High";
 inline constexpr const char* TXT_LED_CONDITION = "点灯条件";
 inline constexpr const char* MSG_LED_THRESHOLD_ORDER = "LED点灯閾値はLow<Highで設定してください。";
 inline constexpr const char* MSG_CURRENT_INITIAL_NEGATIVE = "電流レンジの初期値は0mA以上にしてください。";
-
-// Row labels: "DO1 :" .. "DO5 :", "AO1 :" .. "AO5 :".
-inline constexpr const char* FMT_DO_ROW = "DO%d :";
-inline constexpr const char* FMT_AO_ROW = "AO%d :";
